@@ -1,0 +1,15 @@
+#include "runtime/time_of_day.h"
+
+namespace rt {
+
+Clock systemClock()
+{
+    return [] { return QTime::currentTime(); };
+}
+
+QString timeOfDayText(const QTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace rt

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "runtime/int16.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QVariantMap>
+
+// The serial port as the window uses it: choose a port number and a line
+// setting, open it, and take whatever has been received as text. It only
+// listens: the device is opened read-only and nothing is ever written.
+//
+// Received bytes are drained from the host device as they arrive into a
+// receive buffer of InBufferSize characters, one character per byte
+// (Latin-1); what arrives while the buffer is full is dropped.
+//
+// Errors (rt::NumberedError):
+//   8002 opening a port number with no device behind it, a device that does
+//        not exist, or one that cannot be opened (no permission, other host
+//        failures); port 0 too.
+//   8005 opening a device held by another program or another instance.
+//   380  Settings text that is not "speed,n,8,1" with a supported speed, an
+//        InputMode other than 0 (text), an InputLen other than 0, changing
+//        CommPort while open, or a port number outside 0..16.
+// A device that fails while open (unplugged, hung up) is closed at once and
+// reported through deviceFailed().
+class MSComm : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int CommPort READ CommPort WRITE setCommPort)
+    Q_PROPERTY(QString Settings READ Settings WRITE setSettings)
+    Q_PROPERTY(bool PortOpen READ PortOpen WRITE setPortOpen)
+    Q_PROPERTY(int InputMode READ InputMode WRITE setInputMode)
+    Q_PROPERTY(int InputLen READ InputLen WRITE setInputLen)
+    Q_PROPERTY(int InBufferCount READ InBufferCount)
+    Q_PROPERTY(QString Input READ Input)
+    Q_PROPERTY(int InBufferSize READ InBufferSize)
+    Q_PROPERTY(QVariantMap DeviceMap READ DeviceMap WRITE setDeviceMap)
+
+public:
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    rt::Int16 CommPort() const;
+    void setCommPort(int port);
+
+    QString Settings() const;
+    void setSettings(const QString &settings);
+
+    bool PortOpen() const;
+    void setPortOpen(bool open);
+
+    int InputMode() const;
+    void setInputMode(int mode);
+    int InputLen() const;
+    void setInputLen(int length);
+
+    rt::Int16 InBufferCount() const;
+    QString Input();
+    int InBufferSize() const;
+
+    // Port number (as text, "1".."9") to device path. When not empty it
+    // replaces the host's list of serial devices; tests point ports at
+    // pseudo-terminals with it.
+    QVariantMap DeviceMap() const;
+    void setDeviceMap(const QVariantMap &map);
+
+    // The device that port number `port` stands for now, or an empty text
+    // when there is none; resolved afresh on every call.
+    QString devicePath(int port) const;
+    // "/dev/ttyUSB0 — FT232R USB UART", or a Russian line saying that no
+    // device stands behind the port; for the port list's tooltips.
+    QString deviceSummary(int port) const;
+
+signals:
+    // The open device failed (unplugged adapter, hang-up); the port is
+    // already closed when this is emitted. `description` names the device
+    // and the host's reason.
+    void deviceFailed(int port, const QString &description);
+
+private:
+    ...
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <termios.h>
+
+// A pseudo-terminal pair: the master side plays the device at the far end
+// of the cable, the slave side is the serial device the program opens by
+// its path. The pair starts in raw mode so that nothing is echoed or held
+// back for a line end.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    bool isValid() const { return m_master >= 0 && m_slave >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // The device sends bytes down the line; true when all were written.
+    bool send(const QByteArray &bytes);
+
+    // The line settings that the program's side has applied.
+    termios slaveTermios() const;
+
+    // The device goes away: the far end closes, as when an adapter is unplugged.
+    void hangUp();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
