@@ -1,0 +1,20 @@
+#include "setup/setup_chart.h"
+
+#include "runtime/number_text.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+
+namespace {
+constexpr int kPortCount = 9;
+} // namespace
+
+void Init_Ports(const PortControls &controls)
+{
+    for (int port = 1; port <= kPortCount; ++port)
+        controls.portList.addItem(QStringLiteral("Com") + rt::signSpacedText(port));
+    // The prompt is shown in the edit field, not added to the list: no entry is chosen.
+    controls.portList.setCurrentIndex(-1);
+    controls.portList.setEditText(QStringLiteral("Выберите COM порт"));
+    controls.openClose.setText(QStringLiteral("Открыть порт"));
+}
