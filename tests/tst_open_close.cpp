@@ -1,5 +1,248 @@
-// (being written)
+// The open/close button against pseudo-terminal devices: what the user sees
+// and what really happens on the line.
+#include "pty_pair.h"
+#include "reception/reception_state.h"
+#include "serial/mscomm.h"
+#include "window/form1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
-class Placeholder : public QObject { Q_OBJECT };
-QTEST_MAIN(Placeholder)
+#include <QTimer>
+
+#include <algorithm>
+
+#include <termios.h>
+
+namespace {
+
+const QString kOpen = QStringLiteral("Открыть порт");
+const QString kClose = QStringLiteral("Закрыть порт");
+
+// One window with its controls at hand, ports mapped to test devices.
+struct Monitor {
+    ReceptionState reception;
+    Form1 form{reception};
+    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
+    QAbstractButton &button = *form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"));
+    QComboBox &ports = *form.findChild<QComboBox *>(QStringLiteral("Com_select"));
+    QTimer &timer = *form.findChild<QTimer *>(QStringLiteral("Timer1"));
+
+    explicit Monitor(const QVariantMap &devices = {})
+    {
+        comm.setDeviceMap(devices);
+        form.show();
+    }
+    void chooseSpeed(int index)
+    {
+        QTest::mouseClick(form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(%1)").arg(index)), Qt::LeftButton);
+    }
+    void press() { QTest::mouseClick(&button, Qt::LeftButton); }
+    bool looksOpen() const { return button.text() == kClose && timer.isActive() && comm.PortOpen(); }
+    bool looksClosed() const { return button.text() == kOpen && !timer.isActive() && !comm.PortOpen(); }
+};
+
+QMessageBox *shownBox()
+{
+    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+}
+
+speed_t speedCode(int speed)
+{
+    switch (speed) {
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
+    }
+}
+
+} // namespace
+
+class OpenCloseTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openingSetsTheChosenSpeedOnTheDevice_data();
+    void openingSetsTheChosenSpeedOnTheDevice();
+    void secondPressClosesAndWritesTheSpeedAgain();
+    void failedOpeningShowsItsMessageAndStaysClosed_data();
+    void failedOpeningShowsItsMessageAndStaysClosed();
+    void charactersSentBeforeOpeningNeverAppear();
+    void hangUpWhileOpenClosesOnceWithOneMessage();
+    void exitWithPortOpenReleasesTheDevice();
+};
+
+void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("speedIndex");
+    QTest::addColumn<int>("speed");
+    QTest::newRow("Com 3 at 19200 -> 19200 8N1") << 2 << 4 << 19200;
+    QTest::newRow("Com 1 at 9600 -> 9600 8N1") << 0 << 2 << 9600;
+    QTest::newRow("Com 9 at 115200 -> 115200 8N1") << 8 << 7 << 115200;
+}
+
+void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice()
+{
+    QFETCH(int, entry);
+    QFETCH(int, speedIndex);
+    QFETCH(int, speed);
+    PtyPair device;
+    QVERIFY(device.isValid());
+    Monitor monitor({{QString::number(entry + 1), device.slavePath()}});
+    monitor.ports.setCurrentIndex(entry);
+    monitor.chooseSpeed(speedIndex);
+
+    monitor.press();
+
+    QVERIFY(monitor.looksOpen());
+    QCOMPARE(monitor.timer.interval(), 1000);
+    QCOMPARE(monitor.comm.CommPort(), entry + 1);
+    const termios line = device.slaveTermios();
+    QCOMPARE(cfgetispeed(&line), speedCode(speed));
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+    QVERIFY(!shownBox());
+}
+
+void OpenCloseTest::secondPressClosesAndWritesTheSpeedAgain()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("3"), device.slavePath()}});
+    monitor.ports.setCurrentIndex(2);
+    monitor.chooseSpeed(4);
+    monitor.press();
+    QVERIFY(monitor.looksOpen());
+
+    monitor.chooseSpeed(6);
+    monitor.press();
+
+    QVERIFY(monitor.looksClosed());
+    QCOMPARE(monitor.comm.Settings(), QStringLiteral("57600,n,8,1"));
+    // The device is free again: another program can take it.
+    QSerialPort other(device.slavePath());
+    QVERIFY(other.open(QIODevice::ReadOnly));
+}
+
+void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<bool>("mapDevice");
+    QTest::addColumn<bool>("holdDevice");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("detailPart");
+
+    QTest::newRow("Com 5 with no device -> invalid port 5")
+        << 4 << false << false << QStringLiteral("Невозможно Открыть Com порт 5") << QStringLiteral("нет");
+    QTest::newRow("no entry chosen -> invalid port 0")
+        << -1 << false << false << QStringLiteral("Невозможно Открыть Com порт 0") << QStringLiteral("нет");
+    QTest::newRow("Com 2 on a vanished device -> invalid port 2")
+        << 1 << true << false << QStringLiteral("Невозможно Открыть Com порт 2") << QStringLiteral("/dev/");
+    QTest::newRow("Com 4 held by another program -> repeated attempt")
+        << 3 << true << true << QStringLiteral("Повторная попытка Открыть Com порт") << QStringLiteral("занято");
+}
+
+void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
+{
+    QFETCH(int, entry);
+    QFETCH(bool, mapDevice);
+    QFETCH(bool, holdDevice);
+    QFETCH(QString, text);
+    QFETCH(QString, detailPart);
+
+    PtyPair device;
+    QVariantMap devices;
+    if (mapDevice)
+        devices.insert(QString::number(entry + 1), holdDevice ? device.slavePath() : QStringLiteral("/dev/ttyNoSuchDevice7"));
+    QSerialPort holder(device.slavePath());
+    if (holdDevice)
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+    Monitor monitor(devices);
+    monitor.ports.setCurrentIndex(entry);
+
+    monitor.press();
+
+    QTRY_VERIFY(shownBox());
+    QMessageBox *box = shownBox();
+    QCOMPARE(box->windowTitle(), QStringLiteral("Ошибка"));
+    QCOMPARE(box->text(), text);
+    QCOMPARE(box->icon(), QMessageBox::Critical);
+    QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY2(box->informativeText().contains(detailPart), qPrintable(box->informativeText()));
+    QVERIFY(monitor.looksClosed());
+
+    box->button(QMessageBox::Ok)->click();
+    QTRY_VERIFY(!shownBox());
+}
+
+void OpenCloseTest::charactersSentBeforeOpeningNeverAppear()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
+    monitor.ports.setCurrentIndex(0);
+    QVERIFY(device.send("999,999,999\r\n"));
+    monitor.press();
+    QVERIFY(monitor.looksOpen());
+
+    QVERIFY(device.send("1,2,3\r\n"));
+    QTRY_COMPARE(monitor.comm.InBufferCount(), 7);
+    monitor.form.Timer1_Timer();
+
+    QCOMPARE(monitor.form.findChild<QLineEdit *>(QStringLiteral("Resive"))->text(), QStringLiteral("1,2,3\r\n"));
+    QCOMPARE(monitor.reception.Sens_A, 1);
+}
+
+void OpenCloseTest::hangUpWhileOpenClosesOnceWithOneMessage()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("6"), device.slavePath()}});
+    monitor.ports.setCurrentIndex(5);
+    monitor.press();
+    QVERIFY(monitor.looksOpen());
+    QSignalSpy failures(&monitor.comm, &MSComm::deviceFailed);
+
+    device.hangUp();
+
+    QTRY_VERIFY(shownBox());
+    QVERIFY(monitor.looksClosed());
+    QCOMPARE(shownBox()->windowTitle(), QStringLiteral("Ошибка"));
+    QVERIFY2(shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(shownBox()->text()));
+    // A port left open on a hung-up device reports errors without end; give a
+    // spin the chance to show itself.
+    QTest::qWait(200);
+    QCOMPARE(failures.count(), 1);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](QWidget *widget) { return qobject_cast<QMessageBox *>(widget) && widget->isVisible(); }),
+             1);
+    shownBox()->button(QMessageBox::Ok)->click();
+}
+
+void OpenCloseTest::exitWithPortOpenReleasesTheDevice()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("2"), device.slavePath()}});
+    monitor.ports.setCurrentIndex(1);
+    monitor.press();
+    QVERIFY(monitor.looksOpen());
+
+    QTest::mouseClick(monitor.form.findChild<QAbstractButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+
+    QVERIFY(!monitor.comm.PortOpen());
+    QSerialPort other(device.slavePath());
+    QVERIFY(other.open(QIODevice::ReadOnly));
+}
+
+QTEST_MAIN(OpenCloseTest)
 #include "tst_open_close.moc"
