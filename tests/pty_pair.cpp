@@ -2,7 +2,21 @@
 
 #include <cerrno>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+// The kernel's termios with the speeds as numbers. <asm/termbits.h> cannot
+// be included beside <termios.h>, so its layout is repeated here.
+struct termios2 {
+    tcflag_t c_iflag;
+    tcflag_t c_oflag;
+    tcflag_t c_cflag;
+    tcflag_t c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed;
+    speed_t c_ospeed;
+};
 
 PtyPair::PtyPair()
 {
@@ -44,6 +58,22 @@ termios PtyPair::slaveTermios() const
     termios settings{};
     tcgetattr(m_slave, &settings);
     return settings;
+}
+
+unsigned PtyPair::slaveSpeed() const
+{
+    termios2 settings{};
+    if (::ioctl(m_slave, TCGETS2, &settings) != 0)
+        return 0;
+    return settings.c_ispeed;
+}
+
+int PtyPair::slaveUnreadBytes() const
+{
+    int count = 0;
+    if (::ioctl(m_slave, FIONREAD, &count) != 0)
+        return -1;
+    return count;
 }
 
 void PtyPair::hangUp()

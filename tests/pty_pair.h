@@ -25,6 +25,14 @@ public:
     // The line settings that the program's side has applied.
     termios slaveTermios() const;
 
+    // The line speed in bit/s that the program's side has applied, read
+    // from the kernel's own record, so that rates without a B-constant
+    // (14400) show as what they are; 0 when it cannot be read.
+    unsigned slaveSpeed() const;
+
+    // Bytes received on the program's side that nobody has read yet.
+    int slaveUnreadBytes() const;
+
     // The device goes away: the far end closes, as when an adapter is unplugged.
     void hangUp();
 

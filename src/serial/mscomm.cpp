@@ -1,1 +1,427 @@
-// (being written)
+#include "serial/mscomm.h"
+
+#include "runtime/numbered_error.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QScopedValueRollback>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kReceiveBufferSize = 1024;
+constexpr int kHighestPortNumber = 16;
+constexpr std::array<qint32, 8> kSpeeds = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+
+// "speed,n,8,1" with one of the supported speeds; nothing else is a line
+// setting this monitor can use.
+std::optional<qint32> speedFromSettings(const QString &settings)
+{
+    const QStringList fields = settings.split(u',');
+    if (fields.size() != 4 || fields[1].compare(u"n", Qt::CaseInsensitive) != 0
+        || fields[2] != u"8" || fields[3] != u"1")
+        return std::nullopt;
+    for (const qint32 speed : kSpeeds) {
+        if (fields[0] == QString::number(speed))
+            return speed;
+    }
+    return std::nullopt;
+}
+
+// Compares names with their digit runs taken as numbers, so that ttyUSB2
+// comes before ttyUSB10.
+bool naturallyBefore(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            const qulonglong numberA = a.mid(startA, i - startA).toULongLong();
+            const qulonglong numberB = b.mid(startB, j - startB).toULongLong();
+            if (numberA != numberB)
+                return numberA < numberB;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+bool isUsbAdapter(const QSerialPortInfo &info)
+{
+    return info.portName().startsWith(u"ttyUSB") || info.portName().startsWith(u"ttyACM");
+}
+
+// The host's serial devices in port-number order: USB and ACM adapters
+// first, as those are what a sensor is plugged into, then the rest.
+QList<QSerialPortInfo> hostPortsInOrder()
+{
+    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
+        if (isUsbAdapter(a) != isUsbAdapter(b))
+            return isUsbAdapter(a);
+        return naturallyBefore(a.portName(), b.portName());
+    });
+    return ports;
+}
+
+// The lock file the serial port module takes for a device: the same
+// directories in the same order, so that we read the file its holder wrote.
+QString lockFilePathFor(const QString &devicePath)
+{
+    QString name = devicePath;
+    if (name.startsWith(u"/dev/"))
+        name.remove(0, 5);
+    const QString fileName = QStringLiteral("/LCK..") + name.replace(u'/', u'_');
+    const QStringList directories = {
+        QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath(),
+    };
+    for (const QString &directory : directories) {
+        const QFileInfo info(directory);
+        if (info.isReadable() && (QFile::exists(directory + fileName) || info.isWritable()))
+            return directory + fileName;
+    }
+    return {};
+}
+
+void fillLockHolder(OpenFailure &failure)
+{
+    const QString lockPath = lockFilePathFor(failure.path);
+    if (lockPath.isEmpty())
+        return;
+    const QLockFile lock(lockPath);
+    qint64 pid = 0;
+    QString hostName;
+    QString appName;
+    if (lock.getLockInfo(&pid, &hostName, &appName)) {
+        failure.holder = appName;
+        failure.holderPid = pid;
+    }
+}
+
+// Qt reports a busy device and a forbidden one alike; the file's access
+// rights tell them apart.
+bool mayNotRead(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(path).constData(), R_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+QString describeFailure(const OpenFailure &failure, int port)
+{
+    const QString start = QStringLiteral("Cannot open port %1").arg(port);
+    switch (failure.reason) {
+    case OpenFailure::NoDevice:
+        return QStringLiteral("%1: no serial device stands behind that port number").arg(start);
+    case OpenFailure::NotFound:
+        return QStringLiteral("%1: %2 does not exist (%3)").arg(start, failure.path, failure.hostReason);
+    case OpenFailure::NoPermission:
+        return QStringLiteral("%1: no permission to read %2 (%3)").arg(start, failure.path, failure.hostReason);
+    case OpenFailure::Busy:
+        if (failure.holder.isEmpty())
+            return QStringLiteral("%1: %2 is in use by another program (%3)").arg(start, failure.path, failure.hostReason);
+        return QStringLiteral("%1: %2 is in use by %3 (pid %4)")
+            .arg(start, failure.path, failure.holder)
+            .arg(failure.holderPid);
+    case OpenFailure::Other:
+    case OpenFailure::None:
+        break;
+    }
+    return QStringLiteral("%1: %2: %3").arg(start, failure.path, failure.hostReason);
+}
+
+} // namespace
+
+MSComm::MSComm(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::takeArrivedBytes);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handlePortError);
+}
+
+MSComm::~MSComm()
+{
+    // The port outlives the other members: nothing it says while closing
+    // may reach this half-destroyed object.
+    m_port.disconnect(this);
+    m_port.close();
+}
+
+rt::Int16 MSComm::CommPort() const
+{
+    return m_commPort;
+}
+
+void MSComm::setCommPort(int port)
+{
+    if (m_port.isOpen())
+        rt::raiseInvalidPropertyValue(QStringLiteral("CommPort cannot change while the port is open"));
+    if (port < 0 || port > kHighestPortNumber)
+        rt::raiseInvalidPropertyValue(QStringLiteral("CommPort %1 is outside 0..%2").arg(port).arg(kHighestPortNumber));
+    m_commPort = rt::toInt16(port);
+}
+
+QString MSComm::Settings() const
+{
+    return m_settings;
+}
+
+void MSComm::setSettings(const QString &settings)
+{
+    const std::optional<qint32> speed = speedFromSettings(settings);
+    if (!speed)
+        rt::raiseInvalidPropertyValue(QStringLiteral("Settings \"%1\" is not speed,n,8,1 with a supported speed").arg(settings));
+    if (m_port.isOpen())
+        applySpeed(*speed);
+    m_settings = settings;
+    m_speed = *speed;
+}
+
+void MSComm::applySpeed(qint32 speed)
+{
+    bool applied = false;
+    {
+        const QScopedValueRollback quiet(m_quietErrors, true);
+        applied = m_port.setBaudRate(speed);
+    }
+    if (applied)
+        return;
+    const QString reason = m_port.errorString();
+    m_port.clearError();
+    throw rt::NumberedError(rt::InvalidPortNumber,
+                            QStringLiteral("Cannot set %1 bit/s on %2: %3").arg(speed).arg(m_openedPath, reason));
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port.isOpen();
+}
+
+void MSComm::setPortOpen(bool open)
+{
+    if (open)
+        openPort();
+    else
+        closePort();
+}
+
+void MSComm::openPort()
+{
+    m_lastOpenFailure = {};
+    const int port = m_commPort;
+    if (m_port.isOpen()) {
+        const OpenFailure alreadyOpen{OpenFailure::Busy, m_openedPath, QCoreApplication::applicationName(),
+                                      QCoreApplication::applicationPid(), QStringLiteral("already open here")};
+        failOpening(alreadyOpen, rt::PortAlreadyOpen);
+    }
+    const QString path = devicePath(port);
+    if (path.isEmpty())
+        failOpening(OpenFailure{OpenFailure::NoDevice, {}, {}, 0, {}}, rt::InvalidPortNumber);
+
+    m_port.setPortName(path);
+    m_port.setBaudRate(m_speed);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    bool opened = false;
+    {
+        const QScopedValueRollback quiet(m_quietErrors, true);
+        opened = m_port.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        const OpenFailure failure = describeHostFailure(path);
+        m_port.clearError();
+        failOpening(failure, failure.reason == OpenFailure::Busy ? rt::PortAlreadyOpen : rt::InvalidPortNumber);
+    }
+    m_received.clear();
+    m_openedPort = port;
+    m_openedPath = path;
+}
+
+void MSComm::failOpening(OpenFailure failure, int number)
+{
+    m_lastOpenFailure = std::move(failure);
+    throw rt::NumberedError(number, describeFailure(m_lastOpenFailure, m_commPort));
+}
+
+OpenFailure MSComm::describeHostFailure(const QString &path) const
+{
+    OpenFailure failure{OpenFailure::Other, path, {}, 0, m_port.errorString()};
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        failure.reason = OpenFailure::NotFound;
+        break;
+    case QSerialPort::PermissionError:
+        if (mayNotRead(path)) {
+            failure.reason = OpenFailure::NoPermission;
+        } else {
+            failure.reason = OpenFailure::Busy;
+            fillLockHolder(failure);
+        }
+        break;
+    default:
+        break;
+    }
+    return failure;
+}
+
+OpenFailure MSComm::lastOpenFailure() const
+{
+    return m_lastOpenFailure;
+}
+
+// Closing discards what was received, as the classic control does.
+void MSComm::closePort()
+{
+    if (m_port.isOpen()) {
+        const QScopedValueRollback quiet(m_quietErrors, true);
+        m_port.close();
+        m_port.clearError();
+    }
+    m_received.clear();
+}
+
+int MSComm::InputMode() const
+{
+    return 0;
+}
+
+void MSComm::setInputMode(int mode)
+{
+    if (mode != 0)
+        rt::raiseInvalidPropertyValue(QStringLiteral("InputMode %1: only 0 (text) is supported").arg(mode));
+}
+
+int MSComm::InputLen() const
+{
+    return 0;
+}
+
+void MSComm::setInputLen(int length)
+{
+    if (length != 0)
+        rt::raiseInvalidPropertyValue(QStringLiteral("InputLen %1: only 0 (everything waiting) is supported").arg(length));
+}
+
+rt::Int16 MSComm::InBufferCount()
+{
+    takePendingBytes();
+    return rt::toInt16(m_received.size());
+}
+
+QString MSComm::Input()
+{
+    takePendingBytes();
+    const QString text = QString::fromLatin1(m_received);
+    m_received.clear();
+    return text;
+}
+
+int MSComm::InBufferSize() const
+{
+    return kReceiveBufferSize;
+}
+
+// What arrives while the buffer is full is read and dropped, so that the
+// device can never make this program hold more than the buffer.
+void MSComm::takeArrivedBytes()
+{
+    const QByteArray bytes = m_port.readAll();
+    const qsizetype room = std::max<qsizetype>(0, kReceiveBufferSize - m_received.size());
+    m_received.append(bytes.first(std::min(room, bytes.size())));
+}
+
+// A read right after the data arrived must see it, even before the event
+// loop has noticed: ask the host without waiting.
+void MSComm::takePendingBytes()
+{
+    if (!m_port.isOpen())
+        return;
+    if (!m_port.waitForReadyRead(0) && m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
+    if (m_port.isOpen())
+        takeArrivedBytes();
+}
+
+// A device that fails keeps failing (a hung-up line reports an error on
+// every poll), so it is closed at the first error and reported once.
+// What it had already delivered stays in the buffer for the next Input.
+void MSComm::handlePortError(QSerialPort::SerialPortError error)
+{
+    if (m_quietErrors || error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+        return;
+    const QString description = QStringLiteral("%1 failed: %2").arg(m_openedPath, m_port.errorString());
+    {
+        const QScopedValueRollback quiet(m_quietErrors, true);
+        m_port.close();
+        m_port.clearError();
+    }
+    emit deviceFailed(m_openedPort, description);
+}
+
+QVariantMap MSComm::DeviceMap() const
+{
+    return m_deviceMap;
+}
+
+void MSComm::setDeviceMap(const QVariantMap &map)
+{
+    m_deviceMap = map;
+}
+
+QString MSComm::devicePath(int port) const
+{
+    if (port < 1)
+        return {};
+    if (!m_deviceMap.isEmpty())
+        return m_deviceMap.value(QString::number(port)).toString();
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    const QList<QSerialPortInfo> ports = hostPortsInOrder();
+    return port <= ports.size() ? ports[port - 1].systemLocation() : QString();
+#endif
+}
+
+QString MSComm::deviceSummary(int port) const
+{
+    const QString path = devicePath(port);
+    const QList<QSerialPortInfo> hostPorts = QSerialPortInfo::availablePorts();
+    const auto found = std::find_if(hostPorts.cbegin(), hostPorts.cend(), [&path](const QSerialPortInfo &info) {
+        return info.systemLocation() == path || info.portName() == path;
+    });
+    const bool onHost = found != hostPorts.cend();
+    if (path.isEmpty() || (m_deviceMap.isEmpty() && !onHost))
+        return QStringLiteral("Нет устройства для Com %1").arg(port);
+    if (!onHost || found->description().isEmpty())
+        return path;
+    return QStringLiteral("%1 — %2").arg(path, found->description());
+}

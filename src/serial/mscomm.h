@@ -8,6 +8,24 @@
 #include <QString>
 #include <QVariantMap>
 
+// Why the last opening failed, for a caller that tells the user in its own
+// words. The raised error's description says the same in plain English.
+struct OpenFailure {
+    enum Reason {
+        None,         // the last opening succeeded (or none was tried)
+        NoDevice,     // no device stands behind the port number (port 0 too)
+        NotFound,     // the device path does not exist
+        NoPermission, // the device exists but this user may not read it
+        Busy,         // held by another program or another instance
+        Other,        // any other host failure, or a line setting refused
+    };
+    Reason reason = None;
+    QString path;       // the device tried; empty for NoDevice
+    QString holder;     // Busy: name of the program holding the port, when known
+    qint64 holderPid = 0; // Busy: its process id, when known
+    QString hostReason; // the host's own text for the failure
+};
+
 // The serial port as the window uses it: choose a port number and a line
 // setting, open it, and take whatever has been received as text. It only
 // listens: the device is opened read-only and nothing is ever written.
@@ -19,13 +37,16 @@
 // Errors (rt::NumberedError):
 //   8002 opening a port number with no device behind it, a device that does
 //        not exist, or one that cannot be opened (no permission, other host
-//        failures); port 0 too.
-//   8005 opening a device held by another program or another instance.
+//        failures); port 0 too. Also a speed the open device refuses when
+//        Settings is written: the port stays open at its previous speed.
+//   8005 opening a device held by another program or another instance, or
+//        opening while already open.
 //   380  Settings text that is not "speed,n,8,1" with a supported speed, an
 //        InputMode other than 0 (text), an InputLen other than 0, changing
 //        CommPort while open, or a port number outside 0..16.
 // A device that fails while open (unplugged, hung up) is closed at once and
-// reported through deviceFailed().
+// reported through deviceFailed(); what it delivered before stays readable.
+// Closing through PortOpen = false discards the receive buffer.
 class MSComm : public QObject {
     Q_OBJECT
     Q_PROPERTY(int CommPort READ CommPort WRITE setCommPort)
@@ -56,7 +77,8 @@ public:
     int InputLen() const;
     void setInputLen(int length);
 
-    rt::Int16 InBufferCount() const;
+    // Reading it first takes in what the host has received meanwhile.
+    rt::Int16 InBufferCount();
     QString Input();
     int InBufferSize() const;
 
@@ -79,6 +101,28 @@ signals:
     // and the host's reason.
     void deviceFailed(int port, const QString &description);
 
+public:
+    // Why the last PortOpen = true failed; reason None after a success.
+    OpenFailure lastOpenFailure() const;
+
 private:
-    ...
+    void openPort();
+    void closePort();
+    [[noreturn]] void failOpening(OpenFailure failure, int number);
+    OpenFailure describeHostFailure(const QString &path) const;
+    void applySpeed(qint32 speed);
+    void takeArrivedBytes();
+    void takePendingBytes();
+    void handlePortError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port{this}; // a child too, so that its errors can be watched
+    rt::Int16 m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,n,8,1");
+    qint32 m_speed = 9600;
+    QByteArray m_received;
+    QVariantMap m_deviceMap;
+    OpenFailure m_lastOpenFailure;
+    int m_openedPort = 0;     // the port number the open device stands for
+    QString m_openedPath;     // and its path
+    bool m_quietErrors = false; // our own calls check their results themselves
 };
