@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -140,6 +141,12 @@ void WindowTest::controlsStandWhereTheLayoutPutsThem()
     else if (auto *edit = qobject_cast<QLineEdit *>(widget))
         shown = edit->text();
     QCOMPARE(shown, caption);
+    // A caption cut off by its box is a caption the user cannot read.
+    // (A push button's size hint has a minimum width of its own: there the text counts.)
+    const int needed = qobject_cast<QPushButton *>(widget) ? widget->fontMetrics().horizontalAdvance(caption)
+                                                           : widget->sizeHint().width();
+    if (!caption.isEmpty() && !qobject_cast<QGroupBox *>(widget))
+        QVERIFY2(needed <= widget->width(), qPrintable(QStringLiteral("needs %1 pixels").arg(needed)));
 }
 
 void WindowTest::tabRunsChartExitButtonPortSpeedsThenBoxes()

@@ -40,11 +40,22 @@ QString indexed(const char *name, int index)
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
+// The classic dialog font, where the system has it. Elsewhere Liberation Sans
+// (Arial's metrics, close to its own) stands in, so that the captions fit the
+// places laid out for it; failing that, any sans font that shows Cyrillic.
+QFont dialogFont(qreal pointSize)
+{
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
 QFont labelFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif); // falls back to a sans font that shows Cyrillic
-    font.setPointSizeF(9.75);
+    QFont font = dialogFont(9.75);
     font.setBold(true);
     return font;
 }
@@ -78,6 +89,7 @@ constexpr int kValueBoxLefts[3] = {7800, 9720, 11520};
 void Form1::createControls()
 {
     setWindowTitle(QStringLiteral("Zulpex '2009"));
+    setFont(dialogFont(8.25));
     setFixedSize(twips(0, 0, 13740, 8190).size());
 
     m_chart = place(new GrapChart(this), QStringLiteral("Grap_Chart"), twips(120, 120, 13455, 6615));
@@ -96,6 +108,8 @@ void Form1::createControls()
                             twips(speed.left, speed.top, 855, 375));
         m_speedGroup->addButton(m_speeds[k], k);
     }
+    // A narrow gap after the indicator lets "115200" fit its 57 pixels.
+    m_frame->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
     m_speeds[0]->setChecked(true);
 
     m_raw = place(new QLineEdit(this), QStringLiteral("Resive"), twips(7800, 6840, 4575, 285));
