@@ -16,6 +16,15 @@
 // Errors: a cursor outside 1..count, a count below 1 or above the limits
 // below, a Data text that is not a number, a chart type other than a line
 // chart and a MajorDivision below 1 raise rt::InvalidPropertyValue (380).
+// A Data text is one decimal number: optional blanks, an optional sign,
+// digits with at most one '.', an optional exponent, optional blanks; the
+// empty text, hexadecimal, "inf", "nan" and numbers beyond double range are
+// not numbers. Minimum and Maximum must be finite. A failed write changes
+// nothing and tells no listener.
+//
+// Growing a count keeps every cell and label and adds zero cells labelled
+// "R<n>" / "C<n>"; shrinking drops the cells beyond the new count and pulls
+// the cursor back inside.
 class ChartGrid {
 public:
     static constexpr rt::Int16 kLineChart2d = 3;
@@ -66,10 +75,29 @@ public:
     QString rowLabelAt(int row) const;
     QString columnLabelAt(int column) const;
 
-    // Called after every change; the view uses it to schedule one redraw
-    // for however many changes come in a row.
+    // Called after every successful write (cursor moves included); the view
+    // uses it to schedule one redraw for however many changes come in a row.
     void setChangeListener(std::function<void()> listener);
 
 private:
-    ...
+    void changed() const;
+    void checkCursor(int row, int column) const;
+    double &cellAtCursor();
+    static QString defaultRowLabel(int row);
+    static QString defaultColumnLabel(int column);
+
+    rt::Int16 m_columnCount = 0;
+    rt::Int16 m_rowCount = 0;
+    rt::Int16 m_row = 1;
+    rt::Int16 m_column = 1;
+    QVector<QVector<double>> m_cells; // [row - 1][column - 1]
+    QStringList m_rowLabels;
+    QStringList m_columnLabels;
+    rt::Int16 m_chartType = kLineChart2d;
+    bool m_showLegend = true;
+    bool m_scaleAuto = true;
+    double m_scaleMinimum = 0;
+    double m_scaleMaximum = 100;
+    rt::Int16 m_scaleMajorDivision = 5;
+    std::function<void()> m_changeListener;
 };

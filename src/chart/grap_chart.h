@@ -6,6 +6,7 @@
 #include <QObject>
 
 class QCategoryAxis;
+class QLineSeries;
 class QValueAxis;
 
 // The vertical value scale of Grap_Chart, as a child object named
@@ -18,7 +19,18 @@ class ValueScale : public QObject {
     Q_PROPERTY(int MajorDivision READ majorDivision WRITE setMajorDivision)
 public:
     ValueScale(ChartGrid &grid, QObject *parent);
-    ...
+
+    bool isAuto() const;
+    void setAuto(bool automatic);
+    double minimum() const;
+    void setMinimum(double minimum);
+    double maximum() const;
+    void setMaximum(double maximum);
+    int majorDivision() const;
+    void setMajorDivision(int divisions);
+
+private:
+    ChartGrid &m_grid;
 };
 
 // The chart widget: owns the grid and draws it with Qt Charts, one line per
@@ -48,12 +60,52 @@ public:
 
     // Property accessors forwarding to the grid (int where the meta-object
     // system wants it; values outside 16 bits raise the overflow error).
-    ...
+    int columnCount() const;
+    void setColumnCount(int count);
+    int rowCount() const;
+    void setRowCount(int count);
+    int row() const;
+    void setRow(int row);
+    int column() const;
+    void setColumn(int column);
+    QString data() const;
+    void setData(const QString &text);
+    QString rowLabel() const;
+    void setRowLabel(const QString &label);
+    QString columnLabel() const;
+    void setColumnLabel(const QString &label);
+    int chartType() const;
+    void setChartType(int type);
+    bool showLegend() const;
+    void setShowLegend(bool show);
+
+    // The axes, for checking what is drawn.
+    QCategoryAxis *rowAxis() const { return m_rowAxis; }
+    QValueAxis *valueAxis() const { return m_valueAxis; }
+
+    // A row label as the axis shows it: the axis's own text for that
+    // position without the invisible marks that keep it unique.
+    static QString visibleLabel(const QString &axisLabel);
 
 public slots:
     // Redraws now from the grid; normally called once, queued, after changes.
     void refresh();
 
+private slots:
+    void refreshIfPending();
+
 private:
-    ...
+    void scheduleRefresh();
+    void matchSeriesToColumns();
+    void refreshSeries();
+    void refreshValueAxis();
+    void refreshRowAxis();
+
+    ChartGrid m_grid;
+    ValueScale *m_valueScale = nullptr;
+    QValueAxis *m_valueAxis = nullptr;
+    QCategoryAxis *m_rowAxis = nullptr;
+    QList<QLineSeries *> m_series;
+    bool m_refreshPending = false;
+    int m_refreshCount = 0;
 };
