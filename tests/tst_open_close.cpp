@@ -1,6 +1,7 @@
 // The open/close button against pseudo-terminal devices: what the user sees
 // and what really happens on the line.
 #include "pty_pair.h"
+#include "unprivileged.h"
 #include "reception/reception_state.h"
 #include "serial/mscomm.h"
 #include "window/form1.h"
@@ -8,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
 #include <termios.h>
 
 namespace {
@@ -78,6 +82,7 @@ private slots:
     void secondPressClosesAndWritesTheSpeedAgain();
     void failedOpeningShowsItsMessageAndStaysClosed_data();
     void failedOpeningShowsItsMessageAndStaysClosed();
+    void unreadableDeviceShowsInvalidPortWithTheGroupToJoin();
     void charactersSentBeforeOpeningNeverAppear();
     void hangUpWhileOpenClosesOnceWithOneMessage();
     void exitWithPortOpenReleasesTheDevice();
@@ -184,6 +189,31 @@ void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
 
     box->button(QMessageBox::Ok)->click();
     QTRY_VERIFY(!shownBox());
+}
+
+void OpenCloseTest::unreadableDeviceShowsInvalidPortWithTheGroupToJoin()
+{
+    if (runningAsRoot()) {
+        const UnprivilegedRun run = rerunAsNobody(QTest::currentTestFunction());
+        if (!run.available)
+            QSKIP("running as root and setpriv is not installed: cannot try the device as an unprivileged user");
+        QVERIFY2(run.passed, qPrintable(run.output));
+        return;
+    }
+    PtyPair device;
+    QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0), 0);
+    Monitor monitor({{QStringLiteral("7"), device.slavePath()}});
+    monitor.ports.setCurrentIndex(6);
+
+    monitor.press();
+
+    QTRY_VERIFY(shownBox());
+    QCOMPARE(shownBox()->text(), QStringLiteral("Невозможно Открыть Com порт 7"));
+    const QString detail = shownBox()->informativeText();
+    QVERIFY2(detail.contains(QStringLiteral("Нет прав")) && detail.contains(device.slavePath()), qPrintable(detail));
+    // A terminal's group is "tty": the user is told which group opens the device.
+    QVERIFY2(detail.contains(QFileInfo(device.slavePath()).group()), qPrintable(detail));
+    QVERIFY(monitor.looksClosed());
 }
 
 void OpenCloseTest::charactersSentBeforeOpeningNeverAppear()

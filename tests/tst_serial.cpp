@@ -1,14 +1,13 @@
 #include "pty_pair.h"
+#include "unprivileged.h"
 #include "runtime/numbered_error.h"
 #include "serial/mscomm.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <functional>
@@ -260,18 +259,11 @@ void TestSerial::openingWithoutUsableDeviceRaises8002()
 // child run of this very test.
 void TestSerial::unreadableDeviceRaises8002()
 {
-    if (::geteuid() == 0) {
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty())
+    if (runningAsRoot()) {
+        const UnprivilegedRun run = rerunAsNobody(QTest::currentTestFunction());
+        if (!run.available)
             QSKIP("running as root and setpriv is not installed: cannot try the device as an unprivileged user");
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                              QStringLiteral("unreadableDeviceRaises8002")});
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 child.readAll().constData());
+        QVERIFY2(run.passed, qPrintable(run.output));
         return;
     }
     PtyPair pty;
