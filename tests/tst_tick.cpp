@@ -59,95 +59,63 @@ class TickTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void firstTickFillsTheLastRowUnderItsTime();
     void tickOutcomes_data();
     void tickOutcomes();
-    void firstRejectedTickAfterStartPlotsZeros();
     void labelsFollowTheClockPastMidnight();
-    void twentyOneTicksDropTheFirstSample();
     void closingAndReopeningKeepsTheRows();
     void deviceSendingEverySecondFillsBoxesAndChart();
 };
 
-void TickTest::firstTickFillsTheLastRowUnderItsTime()
-{
-    Monitor monitor;
-    monitor.press();
-    monitor.times = {QTime(14, 3, 7)};
-
-    QVERIFY(monitor.tick("512,300,1023\r\n"));
-
-    QCOMPARE(monitor.values(20), Row({512, 300, 1023}));
-    QCOMPARE(monitor.label(20), QStringLiteral("14:03:07"));
-    for (int row = 1; row <= 19; ++row) {
-        QCOMPARE(monitor.values(row), Row({0, 0, 0}));
-        QCOMPARE(monitor.label(row), QString());
-    }
-    QCOMPARE(monitor.box("Resive"), QStringLiteral("512,300,1023\r\n"));
-    QCOMPARE(monitor.box("Text1(0)"), QStringLiteral("512"));
-    QCOMPARE(monitor.box("Text1(1)"), QStringLiteral("300"));
-    QCOMPARE(monitor.box("Text1(2)"), QStringLiteral("1023"));
-}
-
 void TickTest::tickOutcomes_data()
 {
-    // Two ticks: the first takes a good record, the second `second`.
-    QTest::addColumn<QByteArray>("second");
+    // What the device sent before each tick, oldest first.
+    QTest::addColumn<QList<QByteArray>>("ticks");
     QTest::addColumn<Row>("row19");
     QTest::addColumn<Row>("row20");
-    QTest::addColumn<QStringList>("boxes"); // Resive, A, B, C after the second tick
+    QTest::addColumn<QStringList>("boxes"); // Resive, A, B, C after the last tick
 
+    const QByteArray record = "512,300,1023\r\n";
     const Row first{512, 300, 1023};
+    const QStringList firstBoxes{"512,300,1023\r\n", "512", "300", "1023"};
+    QTest::newRow("first record -> last row, boxes show it")
+        << QList<QByteArray>{record} << Row{0, 0, 0} << first << firstBoxes;
+    QTest::newRow("first text rejected after start -> 0,0,0, no reading nobody sent")
+        << QList<QByteArray>{"\r\n"} << Row{0, 0, 0} << Row{0, 0, 0} << QStringList{"\r\n", "", "", ""};
     QTest::newRow("next record -> scrolls, new row")
-        << QByteArray("513,301,1022\r\n") << first << Row{513, 301, 1022}
+        << QList<QByteArray>{record, "513,301,1022\r\n"} << first << Row{513, 301, 1022}
         << QStringList{"513,301,1022\r\n", "513", "301", "1022"};
     QTest::newRow("silent device -> 0,0,0 row, boxes emptied")
-        << QByteArray() << first << Row{0, 0, 0} << QStringList{"", "", "", ""};
+        << QList<QByteArray>{record, ""} << first << Row{0, 0, 0} << QStringList{"", "", "", ""};
     QTest::newRow("one character -> counts as silent")
-        << QByteArray("7") << first << Row{0, 0, 0} << QStringList{"", "", "", ""};
+        << QList<QByteArray>{record, "7"} << first << Row{0, 0, 0} << QStringList{"", "", "", ""};
     QTest::newRow("rejected text -> previous values again")
-        << QByteArray("-5,1,2\r\n") << first << first << QStringList{"-5,1,2\r\n", "512", "300", "1023"};
+        << QList<QByteArray>{record, "-5,1,2\r\n"} << first << first << QStringList{"-5,1,2\r\n", "512", "300", "1023"};
     QTest::newRow("cut record tail -> previous values again")
-        << QByteArray("0,1023\r\n") << first << first << QStringList{"0,1023\r\n", "512", "300", "1023"};
+        << QList<QByteArray>{record, "0,1023\r\n"} << first << first << QStringList{"0,1023\r\n", "512", "300", "1023"};
     QTest::newRow("off-scale values -> stored as they are")
-        << QByteArray("2000,-5,7\r\n") << first << Row{2000, -5, 7} << QStringList{"2000,-5,7\r\n", "2000", "-5", "7"};
+        << QList<QByteArray>{record, "2000,-5,7\r\n"} << first << Row{2000, -5, 7}
+        << QStringList{"2000,-5,7\r\n", "2000", "-5", "7"};
     QTest::newRow("overflow in B -> tick ends before the chart")
-        << QByteArray("9,40000,1\r\n") << Row{0, 0, 0} << first
+        << QList<QByteArray>{record, "9,40000,1\r\n"} << Row{0, 0, 0} << first
         << QStringList{"9,40000,1\r\n", "512", "300", "1023"};
 }
 
 void TickTest::tickOutcomes()
 {
-    QFETCH(QByteArray, second);
+    QFETCH(QList<QByteArray>, ticks);
     QFETCH(Row, row19);
     QFETCH(Row, row20);
     QFETCH(QStringList, boxes);
 
     Monitor monitor;
     monitor.press();
-    QVERIFY(monitor.tick("512,300,1023\r\n"));
-    if (second.size() == 1) {
-        // A lone character waits in the buffer; InBufferCount says so.
-        QVERIFY(monitor.device.send(second));
-        QTRY_COMPARE(monitor.comm.InBufferCount(), 1);
-        monitor.form.Timer1_Timer();
-    } else {
-        QVERIFY(monitor.tick(second));
-    }
+    for (const QByteArray &text : ticks)
+        QVERIFY(monitor.tick(text));
 
     QCOMPARE(monitor.values(19), row19);
     QCOMPARE(monitor.values(20), row20);
     QCOMPARE((QStringList{monitor.box("Resive"), monitor.box("Text1(0)"), monitor.box("Text1(1)"), monitor.box("Text1(2)")}),
              boxes);
-}
-
-void TickTest::firstRejectedTickAfterStartPlotsZeros()
-{
-    Monitor monitor;
-    monitor.press();
-    QVERIFY(monitor.tick("\r\n"));
-    // Sensor C starts at 0 like A and B: no reading that no device sent.
-    QCOMPARE(monitor.values(20), Row({0, 0, 0}));
 }
 
 void TickTest::labelsFollowTheClockPastMidnight()
@@ -159,19 +127,7 @@ void TickTest::labelsFollowTheClockPastMidnight()
     QVERIFY(monitor.tick("4,5,6\r\n"));
     QCOMPARE(monitor.label(19), QStringLiteral("23:59:59"));
     QCOMPARE(monitor.label(20), QStringLiteral("00:00:00"));
-}
-
-void TickTest::twentyOneTicksDropTheFirstSample()
-{
-    Monitor monitor;
-    monitor.press();
-    for (int tick = 1; tick <= 21; ++tick) {
-        monitor.times = {QTime(10, 0, tick)};
-        QVERIFY(monitor.tick(QStringLiteral("%1,%2,%3\r\n").arg(tick).arg(100 + tick).arg(200 + tick).toLatin1()));
-    }
-    QCOMPARE(monitor.values(1), Row({2, 102, 202}));
-    QCOMPARE(monitor.label(1), QStringLiteral("10:00:02"));
-    QCOMPARE(monitor.values(20), Row({21, 121, 221}));
+    QCOMPARE(monitor.label(18), QString());
 }
 
 void TickTest::closingAndReopeningKeepsTheRows()

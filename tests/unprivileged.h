@@ -14,3 +14,16 @@ bool runningAsRoot();
 
 // Runs `testFunction` of this very test program as user nobody and waits for it.
 UnprivilegedRun rerunAsNobody(const char *testFunction);
+
+// As root, ends the calling test function with the verdict of its re-run as
+// user nobody; as anyone else, does nothing and the test goes on.
+#define RERUN_AS_NOBODY_WHEN_ROOT()                                                                              \
+    do {                                                                                                         \
+        if (runningAsRoot()) {                                                                                   \
+            const UnprivilegedRun run_ = rerunAsNobody(QTest::currentTestFunction());                            \
+            if (!run_.available)                                                                                 \
+                QSKIP("running as root and setpriv is not installed: cannot try the device as an ordinary user"); \
+            QVERIFY2(run_.passed, qPrintable(run_.output));                                                      \
+            return;                                                                                              \
+        }                                                                                                        \
+    } while (false)
