@@ -72,6 +72,7 @@ private slots:
     void charactersSentBeforeOpeningNeverAppear();
     void hangUpWhileOpenClosesOnceWithOneMessage();
     void exitWithPortOpenReleasesTheDevice();
+    void droppedDownListTellsTheDeviceBehindEachPort();
 };
 
 void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice_data()
@@ -252,6 +253,19 @@ void OpenCloseTest::exitWithPortOpenReleasesTheDevice()
     QVERIFY(!monitor.comm.PortOpen());
     QSerialPort other(device.slavePath());
     QVERIFY(other.open(QIODevice::ReadOnly));
+}
+
+void OpenCloseTest::droppedDownListTellsTheDeviceBehindEachPort()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
+
+    monitor.ports.showPopup();
+
+    QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), device.slavePath());
+    QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
+    QCOMPARE(monitor.ports.itemText(0), QStringLiteral("Com 1"));
+    monitor.ports.hidePopup();
 }
 
 QTEST_MAIN(OpenCloseTest)
