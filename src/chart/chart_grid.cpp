@@ -97,6 +97,15 @@ QString shortestText(double value)
     return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
 }
 
+// Cuts the labels to `count`, or gives the new places their default labels.
+void resizeLabels(QStringList &labels, rt::Int16 count, QString (*defaultLabel)(int))
+{
+    while (labels.size() > count)
+        labels.removeLast();
+    while (labels.size() < count)
+        labels.append(defaultLabel(static_cast<int>(labels.size()) + 1));
+}
+
 } // namespace
 
 ChartGrid::ChartGrid()
@@ -115,10 +124,7 @@ void ChartGrid::setColumnCount(rt::Int16 count)
         rt::raiseInvalidPropertyValue(QStringLiteral("ColumnCount %1").arg(count));
     for (QVector<double> &cells : m_cells)
         cells.resize(count, 0.0);
-    while (m_columnLabels.size() > count)
-        m_columnLabels.removeLast();
-    while (m_columnLabels.size() < count)
-        m_columnLabels.append(defaultColumnLabel(static_cast<int>(m_columnLabels.size()) + 1));
+    resizeLabels(m_columnLabels, count, &ChartGrid::defaultColumnLabel);
     m_columnCount = count;
     m_column = std::min(m_column, count);
     changed();
@@ -129,10 +135,7 @@ void ChartGrid::setRowCount(rt::Int16 count)
     if (count < 1 || count > kMaxRows)
         rt::raiseInvalidPropertyValue(QStringLiteral("RowCount %1").arg(count));
     m_cells.resize(count, QVector<double>(m_columnCount, 0.0));
-    while (m_rowLabels.size() > count)
-        m_rowLabels.removeLast();
-    while (m_rowLabels.size() < count)
-        m_rowLabels.append(defaultRowLabel(static_cast<int>(m_rowLabels.size()) + 1));
+    resizeLabels(m_rowLabels, count, &ChartGrid::defaultRowLabel);
     m_rowCount = count;
     m_row = std::min(m_row, count);
     changed();
