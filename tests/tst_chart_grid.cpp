@@ -1,3 +1,4 @@
+#include "raised_error.h"
 #include "chart/chart_grid.h"
 #include "chart/chart_scroll.h"
 #include "runtime/numbered_error.h"
@@ -29,15 +30,6 @@ QString snapshot(const ChartGrid &grid)
     return state;
 }
 
-int errorNumberOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const rt::NumberedError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "pty_pair.h"
+#include "raised_error.h"
 #include "unprivileged.h"
 #include "runtime/numbered_error.h"
 #include "serial/mscomm.h"
@@ -17,15 +18,6 @@
 namespace {
 
 // The number of the error `action` raised; 0 when it raised none.
-int errorNumber(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const rt::NumberedError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 // A layer whose port 1 is the slave side of a fresh pseudo-terminal.
 struct Wired {
@@ -106,7 +98,7 @@ private slots:
         line.comm.setSettings(QStringLiteral("19200,n,8,1"));
         line.comm.setPortOpen(whileOpen);
 
-        QCOMPARE(errorNumber([&] {
+        QCOMPARE(errorNumberOf([&] {
                      if (property == u"Settings")
                          line.comm.setSettings(value);
                      else if (property == u"CommPort")
@@ -133,7 +125,7 @@ private slots:
         Wired line;
         QCOMPARE(::chmod(QFile::encodeName(line.pty.slavePath()).constData(), 0), 0);
 
-        QCOMPARE(errorNumber([&] { line.comm.setPortOpen(true); }), 8002);
+        QCOMPARE(errorNumberOf([&] { line.comm.setPortOpen(true); }), 8002);
 
         QCOMPARE(line.comm.lastOpenFailure().reason, OpenFailure::NoPermission);
     }
@@ -144,7 +136,7 @@ private slots:
         QSerialPort other(line.pty.slavePath());
         QVERIFY(other.open(QIODevice::ReadOnly));
 
-        QCOMPARE(errorNumber([&] { line.comm.setPortOpen(true); }), 8005);
+        QCOMPARE(errorNumberOf([&] { line.comm.setPortOpen(true); }), 8005);
 
         const OpenFailure failure = line.comm.lastOpenFailure();
         QCOMPARE(failure.holder, QCoreApplication::applicationName());
@@ -153,7 +145,7 @@ private slots:
         // Once the other opener lets go the port opens; opening it twice is 8005.
         other.close();
         line.comm.setPortOpen(true);
-        QCOMPARE(errorNumber([&] { line.comm.setPortOpen(true); }), 8005);
+        QCOMPARE(errorNumberOf([&] { line.comm.setPortOpen(true); }), 8005);
     }
 
     void deviceSummaryNamesTheMappedDevice()
