@@ -151,8 +151,8 @@ private slots:
     void deviceSummaryNamesTheMappedDevice()
     {
         Wired line;
-        QCOMPARE(line.comm.deviceSummary(1), line.pty.slavePath());
-        QCOMPARE(line.comm.deviceSummary(2), QStringLiteral("Нет устройства для Com 2"));
+        QCOMPARE(line.comm.ports().listing().summary(1), line.pty.slavePath());
+        QCOMPARE(line.comm.ports().listing().summary(2), QStringLiteral("Нет устройства для Com 2"));
     }
 
     void bytesKeepTheirCodesAndFullBufferKeepsOldest_data()

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QScopedValueRollback>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <array>
@@ -38,52 +37,6 @@ std::optional<qint32> speedFromSettings(const QString &settings)
             return speed;
     }
     return std::nullopt;
-}
-
-// Compares names with their digit runs taken as numbers, so that ttyUSB2
-// comes before ttyUSB10.
-bool naturallyBefore(const QString &a, const QString &b)
-{
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            const qsizetype startA = i;
-            const qsizetype startB = j;
-            while (i < a.size() && a[i].isDigit())
-                ++i;
-            while (j < b.size() && b[j].isDigit())
-                ++j;
-            const qulonglong numberA = a.mid(startA, i - startA).toULongLong();
-            const qulonglong numberB = b.mid(startB, j - startB).toULongLong();
-            if (numberA != numberB)
-                return numberA < numberB;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
-}
-
-bool isUsbAdapter(const QSerialPortInfo &info)
-{
-    return info.portName().startsWith(u"ttyUSB") || info.portName().startsWith(u"ttyACM");
-}
-
-// The host's serial devices in port-number order: USB and ACM adapters
-// first, as those are what a sensor is plugged into, then the rest.
-QList<QSerialPortInfo> hostPortsInOrder()
-{
-    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
-        if (isUsbAdapter(a) != isUsbAdapter(b))
-            return isUsbAdapter(a);
-        return naturallyBefore(a.portName(), b.portName());
-    });
-    return ports;
 }
 
 // The lock file the serial port module takes for a device: the same
@@ -241,7 +194,7 @@ void MSComm::openPort()
                                       QCoreApplication::applicationPid(), QStringLiteral("already open here")};
         failOpening(alreadyOpen, rt::PortAlreadyOpen);
     }
-    const QString path = devicePath(port);
+    const QString path = m_ports.listing().path(port);
     if (path.isEmpty())
         failOpening(OpenFailure{OpenFailure::NoDevice, {}, {}, 0, {}}, rt::InvalidPortNumber);
 
@@ -389,39 +342,20 @@ void MSComm::handlePortError(QSerialPort::SerialPortError error)
 
 QVariantMap MSComm::DeviceMap() const
 {
-    return m_deviceMap;
+    return m_ports.deviceMap();
 }
 
 void MSComm::setDeviceMap(const QVariantMap &map)
 {
-    m_deviceMap = map;
+    m_ports.setDeviceMap(map);
 }
 
-QString MSComm::devicePath(int port) const
+PortDirectory &MSComm::ports()
 {
-    if (port < 1)
-        return {};
-    if (!m_deviceMap.isEmpty())
-        return m_deviceMap.value(QString::number(port)).toString();
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    const QList<QSerialPortInfo> ports = hostPortsInOrder();
-    return port <= ports.size() ? ports[port - 1].systemLocation() : QString();
-#endif
+    return m_ports;
 }
 
-QString MSComm::deviceSummary(int port) const
+const PortDirectory &MSComm::ports() const
 {
-    const QString path = devicePath(port);
-    const QList<QSerialPortInfo> hostPorts = QSerialPortInfo::availablePorts();
-    const auto found = std::find_if(hostPorts.cbegin(), hostPorts.cend(), [&path](const QSerialPortInfo &info) {
-        return info.systemLocation() == path || info.portName() == path;
-    });
-    const bool onHost = found != hostPorts.cend();
-    if (path.isEmpty() || (m_deviceMap.isEmpty() && !onHost))
-        return QStringLiteral("Нет устройства для Com %1").arg(port);
-    if (!onHost || found->description().isEmpty())
-        return path;
-    return QStringLiteral("%1 — %2").arg(path, found->description());
+    return m_ports;
 }

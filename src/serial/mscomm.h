@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/int16.h"
+#include "serial/port_directory.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -88,12 +89,9 @@ public:
     QVariantMap DeviceMap() const;
     void setDeviceMap(const QVariantMap &map);
 
-    // The device that port number `port` stands for now, or an empty text
-    // when there is none; resolved afresh on every call.
-    QString devicePath(int port) const;
-    // "/dev/ttyUSB0 — FT232R USB UART", or a Russian line saying that no
-    // device stands behind the port; for the port list's tooltips.
-    QString deviceSummary(int port) const;
+    // Which device each port number stands for, looked up at every opening.
+    PortDirectory &ports();
+    const PortDirectory &ports() const;
 
 signals:
     // The open device failed (unplugged adapter, hang-up); the port is
@@ -120,7 +118,7 @@ private:
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint32 m_speed = 9600;
     QByteArray m_received;
-    QVariantMap m_deviceMap;
+    PortDirectory m_ports;
     OpenFailure m_lastOpenFailure;
     int m_openedPort = 0;     // the port number the open device stands for
     QString m_openedPath;     // and its path

@@ -158,8 +158,10 @@ void Form1::showError(const QString &text, const QString &detail)
 
 void Form1::refreshPortTooltips()
 {
+    // One look at the host's devices for all nine entries.
+    const PortDirectory::Listing listing = m_comm->ports().listing();
     for (int index = 0; index < m_portList->count(); ++index)
-        m_portList->setItemData(index, m_comm->deviceSummary(index + 1), Qt::ToolTipRole);
+        m_portList->setItemData(index, listing.summary(index + 1), Qt::ToolTipRole);
 }
 
 void Form1::Timer1_Timer()

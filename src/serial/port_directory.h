@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QSerialPortInfo>
+#include <QString>
+#include <QVariantMap>
+
+// Which device each port number stands for. In order of precedence:
+//   1. a device assigned to the number (the command line's --port, the demo
+//      device);
+//   2. the DeviceMap, port number as text to device path, which, when not
+//      empty, replaces the host's list (tests point ports at pseudo-terminals
+//      with it);
+//   3. the host's serial devices: COMN on Windows; elsewhere the N-th device
+//      the host reports, USB adapters first, each group in natural name order.
+class PortDirectory {
+public:
+    // One look at the host's devices, so that a drop-down's nine tooltips or
+    // one opening cost a single scan of the host.
+    class Listing {
+    public:
+        // The device behind `port`, or an empty text when there is none.
+        QString path(int port) const;
+        // "/dev/ttyUSB0 — FT232R USB UART", the assigned description, or a
+        // Russian line saying that no device stands behind the port.
+        QString summary(int port) const;
+
+    private:
+        friend class PortDirectory;
+        const PortDirectory *m_directory = nullptr;
+        QList<QSerialPortInfo> m_hostPorts; // in port-number order
+    };
+
+    // Port `port` (1..9) stands for `path` from now on; `description`, when
+    // not empty, is what the port list says about it.
+    void assign(int port, const QString &path, const QString &description = {});
+
+    QVariantMap deviceMap() const;
+    void setDeviceMap(const QVariantMap &map);
+
+    // Scans the host's devices once.
+    Listing listing() const;
+
+private:
+    struct Assigned {
+        QString path;
+        QString description;
+    };
+    QMap<int, Assigned> m_assigned;
+    QVariantMap m_deviceMap;
+};
