@@ -1,10 +1,22 @@
+#include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
 #include "window/form1.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("sensor-monitor"));
+    // Read before any window exists, so that --help, --version and usage
+    // errors also work where there is no display.
+    const CommandLineVerdict verdict = parseMonitorCommandLine(argumentsOf(argc, argv));
+    if (verdict.action == CommandLineVerdict::Action::ExitWithMessage) {
+        std::fputs(verdict.message.toLocal8Bit().constData(), verdict.toStderr ? stderr : stdout);
+        return verdict.exitStatus;
+    }
+
     QApplication app(argc, argv);
     ReceptionState reception;
     Form1 window(reception);

@@ -1,0 +1,162 @@
+#include "command_line/monitor_options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <array>
+
+namespace {
+
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 9;
+
+// QGuiApplication's and QApplication's own options, which they take out of
+// argv themselves; "-style fusion", "-style=fusion" and "--style fusion"
+// all reach them.
+constexpr std::array kQtOptionsWithValue = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+    "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name", "title", "qmljsdebugger",
+};
+constexpr std::array kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// "-style=fusion" -> "style"; "--style" -> "style"; anything else -> empty.
+QString qtOptionName(const QString &argument)
+{
+    if (!argument.startsWith(u'-') || argument == u"-" || argument == u"--")
+        return {};
+    QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+    return name.left(name.indexOf(u'='));
+}
+
+template <std::size_t N>
+bool isOneOf(const QString &name, const std::array<const char *, N> &names)
+{
+    for (const char *candidate : names) {
+        if (name == QLatin1String(candidate))
+            return true;
+    }
+    return false;
+}
+
+// The arguments without Qt's own options and their values.
+QStringList withoutQtOptions(const QStringList &arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        const QString name = qtOptionName(argument);
+        if (i > 0 && isOneOf(name, kQtFlags))
+            continue;
+        if (i > 0 && isOneOf(name, kQtOptionsWithValue)) {
+            if (!argument.contains(u'='))
+                ++i; // the value stands in the next argument
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
+
+CommandLineVerdict exitWith(int status, const QString &message, bool toStderr)
+{
+    CommandLineVerdict verdict;
+    verdict.action = CommandLineVerdict::Action::ExitWithMessage;
+    verdict.exitStatus = status;
+    verdict.message = message.endsWith(u'\n') ? message : message + u'\n';
+    verdict.toStderr = toStderr;
+    return verdict;
+}
+
+CommandLineVerdict usageError(const QString &what)
+{
+    return exitWith(2, QStringLiteral("%1: %2").arg(QCoreApplication::applicationName(), what), true);
+}
+
+// "3=/dev/ttyUSB1" -> port 3, device "/dev/ttyUSB1"; port 0 when malformed.
+std::pair<int, QString> portAssignment(const QString &value)
+{
+    const qsizetype equals = value.indexOf(u'=');
+    if (equals != 1 || value.size() == 2)
+        return {0, {}};
+    const int port = value[0].digitValue();
+    if (port < kFirstPort || port > kLastPort)
+        return {0, {}};
+    return {port, value.mid(2)};
+}
+
+QString badPortText(const QString &value, const QString &reason)
+{
+    return QStringLiteral("--port \"%1\": %2; expected --port N=DEVICE with N from %3 to %4, once per N")
+        .arg(value, reason)
+        .arg(kFirstPort)
+        .arg(kLastPort);
+}
+
+} // namespace
+
+CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Live monitor for a three-sensor device on a serial line."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Com N opens DEVICE (N 1 to 9; repeatable), for example "
+                                                       "--port 1=/dev/ttyUSB0."),
+                                        QStringLiteral("N=DEVICE"));
+    const QCommandLineOption demoOption(QStringLiteral("demo"),
+                                        QStringLiteral("Com 1 is a built-in simulated three-sensor device."));
+    const QCommandLineOption recordOption(QStringLiteral("record"),
+                                          QStringLiteral("Append one CSV line per sampling tick to FILE."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption captureOption(QStringLiteral("capture"),
+                                           QStringLiteral("Append every byte received from the device to FILE."),
+                                           QStringLiteral("FILE"));
+    parser.addOptions({portOption, demoOption, recordOption, captureOption});
+
+    if (!parser.parse(withoutQtOptions(arguments)))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        // Without an application object the parser cannot know the program's name.
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("<executable_name>"), QCoreApplication::applicationName());
+        return exitWith(0, help, false);
+    }
+    if (parser.isSet(versionOption))
+        return exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"; see --help").arg(parser.positionalArguments().first()));
+
+    CommandLineVerdict verdict;
+    MonitorOptions &options = verdict.options;
+    options.demo = parser.isSet(demoOption);
+#ifdef Q_OS_WIN
+    if (options.demo)
+        return usageError(QStringLiteral("--demo: the demo device needs pseudo-terminals, which Windows does not have"));
+#endif
+    for (const QString &value : parser.values(portOption)) {
+        const auto [port, device] = portAssignment(value);
+        if (port == 0)
+            return usageError(badPortText(value, QStringLiteral("not N=DEVICE")));
+        if (options.ports.count(port) != 0)
+            return usageError(badPortText(value, QStringLiteral("Com %1 is given twice").arg(port)));
+        if (options.demo && port == kFirstPort)
+            return usageError(badPortText(value, QStringLiteral("with --demo, Com 1 is the demo device")));
+        options.ports[port] = device;
+    }
+    for (const QCommandLineOption &fileOption : {recordOption, captureOption}) {
+        if (parser.isSet(fileOption) && parser.value(fileOption).isEmpty())
+            return usageError(QStringLiteral("--%1 \"\": expected --%1 FILE").arg(fileOption.names().constFirst()));
+    }
+    options.recordPath = parser.value(recordOption);
+    options.capturePath = parser.value(captureOption);
+    return verdict;
+}
+
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}

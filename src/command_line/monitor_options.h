@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <map>
+
+// What the monitor was asked to do on its command line, checked and ready
+// for use. Without any option every member keeps its default and the program
+// behaves as it always has.
+struct MonitorOptions {
+    std::map<int, QString> ports; // --port N=DEVICE: Com N opens DEVICE
+    bool demo = false;            // --demo: Com 1 is the built-in demo device
+    QString recordPath;           // --record FILE: one CSV line a tick
+    QString capturePath;          // --capture FILE: every byte received
+};
+
+// The parse's verdict: run with the options, or end at once with the status
+// and text to print (help and version on stdout, a usage error on stderr).
+struct CommandLineVerdict {
+    enum class Action { Run, ExitWithMessage };
+    Action action = Action::Run;
+    int exitStatus = 0;
+    QString message;   // ends with a line feed; empty when running
+    bool toStderr = false;
+    MonitorOptions options;
+};
+
+// Parses the monitor's arguments (argv, program name first). It needs no
+// application object, so --help, --version and usage errors work where
+// there is no display. Qt's own options (-platform, -style, ...) are passed
+// over here and left for QApplication.
+CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments);
+
+// argv as text, in the locale's encoding.
+QStringList argumentsOf(int argc, char *argv[]);
