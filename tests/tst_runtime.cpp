@@ -72,7 +72,7 @@ void TestRuntime::numberRulesGiveTheValueOrOverflow_data()
     QTest::newRow("\"&H\" 1000 zeros \"1\" -> 1") << read("&H" + QString(1000, u'0') + "1") << "1";
     // A comma is no decimal point; digits of other scripts end the number.
     QTest::newRow("\"1,5\" -> 1") << read("1,5") << "1";
-    QTest::newRow("\"1\" Arabic-Indic 2 -> 1") << read(QString::fromUtf16(u"1\u0662")) << "1";
+    QTest::newRow("\"1.5\" Arabic-Indic 2 -> 1.5") << read(QString::fromUtf16(u"1.5\u0662")) << "1.5";
     // Digits beyond those kept move the exponent, and a non-zero one among
     // them still decides a tie.
     QTest::newRow("5000 nines \"e-4999\" -> 10") << read(QString(5000, u'9') + "e-4999") << "10";
