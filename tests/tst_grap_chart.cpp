@@ -63,8 +63,8 @@ void TstGrapChart::propertiesReachTheGridAndRefuseValuesBeyond16Bits()
         QCOMPARE(object->property(name), value);
     }
     // Cut to 16 bits, 65539 would pass for the line chart type 3.
-    for (const auto &[name, value] : {std::pair{"RowCount", -40000}, std::pair{"ChartType", 65539}})
-        QCOMPARE(errorNumberOf([&] { chart.setProperty(name, value); }), int(rt::Overflow));
+    for (const std::pair<const char *, int> &write : {std::pair{"RowCount", -40000}, std::pair{"ChartType", 65539}})
+        QCOMPARE(errorNumberOf([&] { chart.setProperty(write.first, write.second); }), int(rt::Overflow));
 }
 
 void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace_data()
