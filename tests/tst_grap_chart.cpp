@@ -14,6 +14,7 @@
 #include <QValueAxis>
 
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -27,21 +28,27 @@ QStringList sampleOfTick(int k)
             QString::number(2000 + k), QString::number(-k)};
 }
 
+QList<QLineSeries *> sensorLines(const GrapChart &chart)
+{
+    QList<QLineSeries *> lines;
+    for (QAbstractSeries *series : chart.chart()->series())
+        lines << qobject_cast<QLineSeries *>(series);
+    return lines;
+}
+
 } // namespace
 
 class TstGrapChart : public QObject {
     Q_OBJECT
 
 private slots:
-    void propertiesReachTheGridByName();
-    void propertyBeyond16BitsRaisesOverflow_data();
-    void propertyBeyond16BitsRaisesOverflow();
+    void propertiesReachTheGridAndRefuseValuesBeyond16Bits();
     void eachScrollRedrawsOnceWithRowsInPlace_data();
     void eachScrollRedrawsOnceWithRowsInPlace();
     void sensorLinesKeepColoursLegendAndFont();
 };
 
-void TstGrapChart::propertiesReachTheGridByName()
+void TstGrapChart::propertiesReachTheGridAndRefuseValuesBeyond16Bits()
 {
     GrapChart chart;
     QObject *scale = chart.findChild<QObject *>(QStringLiteral("ValueScale"));
@@ -55,25 +62,9 @@ void TstGrapChart::propertiesReachTheGridByName()
         QVERIFY2(object->setProperty(name, value), name);
         QCOMPARE(object->property(name), value);
     }
-}
-
-void TstGrapChart::propertyBeyond16BitsRaisesOverflow_data()
-{
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<int>("value");
-    QTest::newRow("Row 70000 -> 6") << QByteArray("Row") << 70000;
-    QTest::newRow("RowCount -40000 -> 6") << QByteArray("RowCount") << -40000;
-    QTest::newRow("ChartType 65539 -> 6, not 3") << QByteArray("ChartType") << 65539;
-}
-
-void TstGrapChart::propertyBeyond16BitsRaisesOverflow()
-{
-    QFETCH(QByteArray, property);
-    QFETCH(int, value);
-    GrapChart chart;
-    QCOMPARE(errorNumberOf([&] { chart.setProperty(property.constData(), value); }), int(rt::Overflow));
-    // Row, row count and type of the design-time grid, untouched.
-    QCOMPARE((QList<int>{chart.row(), chart.rowCount(), chart.chartType()}), (QList<int>{1, 5, 3}));
+    // Cut to 16 bits, 65539 would pass for the line chart type 3.
+    for (const std::pair<const char *, int> &write : {std::pair{"RowCount", -40000}, std::pair{"ChartType", 65539}})
+        QCOMPARE(errorNumberOf([&] { chart.setProperty(write.first, write.second); }), int(rt::Overflow));
 }
 
 void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace_data()
@@ -81,9 +72,7 @@ void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace_data()
     QTest::addColumn<int>("ticks");
     QTest::newRow("set-up -> 20 empty labels, flat at 0") << 0;
     QTest::newRow("1 tick -> sample 1 on row 20, rows 1-19 empty") << 1;
-    QTest::newRow("2 ticks -> samples 1, 2 on rows 19, 20") << 2;
-    QTest::newRow("20 ticks -> samples 1..20") << 20;
-    QTest::newRow("21 ticks -> sample 1 dropped") << 21;
+    QTest::newRow("21 ticks -> samples 2..21, sample 1 dropped") << 21;
 }
 
 void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace()
@@ -92,9 +81,7 @@ void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace()
     GrapChart chart;
     Init_Chart(chart.grid(), 3, 20);
     QTRY_COMPARE(chart.rowAxis()->count(), 20); // set-up's queued redraw done
-    QList<QLineSeries *> lines;
-    for (QAbstractSeries *series : chart.chart()->series())
-        lines << qobject_cast<QLineSeries *>(series);
+    const QList<QLineSeries *> lines = sensorLines(chart);
     QCOMPARE(lines.size(), 3);
     QList<int> replaced(3, 0);
     for (qsizetype i = 0; i < 3; ++i)
@@ -109,23 +96,23 @@ void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace()
     QCoreApplication::processEvents(); // a second queued redraw would run here and show below
     QCOMPARE(replaced, QList<int>(3, ticks));
 
+    // Equal labels keep their own positions, each centred over its points.
     QCategoryAxis *axis = chart.rowAxis();
     const QStringList keys = axis->categoriesLabels();
-    QCOMPARE(keys.size(), 20); // equal labels keep their own positions
+    QCOMPARE(keys.size(), 20);
     for (int r = 1; r <= 20; ++r) {
-        QStringList drawn{GrapChart::visibleLabel(keys.at(r - 1))};
+        const QString &key = keys.at(r - 1);
+        QCOMPARE((axis->startValue(key) + axis->endValue(key)) / 2, double(r));
+        QStringList drawn{GrapChart::visibleLabel(key)};
         for (const QLineSeries *line : lines) {
             QCOMPARE(line->at(r - 1).x(), double(r));
             drawn << QString::number(line->at(r - 1).y());
         }
         QCOMPARE(drawn, sampleOfTick(ticks - 20 + r));
-        // Each label centred over its points.
-        QCOMPARE((axis->startValue(keys.at(r - 1)) + axis->endValue(keys.at(r - 1))) / 2, double(r));
     }
     // Samples beyond 0..1024 do not move the fixed scale.
-    QCOMPARE(chart.valueAxis()->min(), 0.0);
-    QCOMPARE(chart.valueAxis()->max(), 1024.0);
-    QCOMPARE(chart.valueAxis()->tickCount(), 11);
+    const QValueAxis *scale = chart.valueAxis();
+    QCOMPARE((QList<double>{scale->min(), scale->max(), double(scale->tickCount())}), (QList<double>{0, 1024, 11}));
 }
 
 void TstGrapChart::sensorLinesKeepColoursLegendAndFont()
@@ -138,9 +125,10 @@ void TstGrapChart::sensorLinesKeepColoursLegendAndFont()
         legend << marker->label();
     QCOMPARE(legend, (QStringList{"Датчик A", "Датчик B", "Датчик C"}));
     QVERIFY(chart.chart()->legend()->isVisible());
-    const QList<QColor> colours{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(qobject_cast<QLineSeries *>(chart.chart()->series().at(i))->color(), colours.at(i));
+    QList<QColor> colours;
+    for (const QLineSeries *line : sensorLines(chart))
+        colours << line->color();
+    QCOMPARE(colours, (QList<QColor>{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)}));
 
     const QFont fonts[]{chart.chart()->legend()->font(), chart.valueAxis()->labelsFont(), chart.rowAxis()->labelsFont()};
     for (const QFont &font : fonts) {
