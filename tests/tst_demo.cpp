@@ -23,7 +23,7 @@ void DemoTest::openedDemoPortFillsRowsWithGeneratorReadings()
 {
     PtyDevice device;
     QVERIFY2(device.isValid(), qPrintable(device.errorString()));
-    device.source().setInterval(200);
+    device.source().setInterval(300);
     device.start();
     ReceptionState reception;
     Form1 form(reception);

@@ -9,8 +9,9 @@ namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The handler's one way out; written once before any handler is installed.
-volatile int g_signalPipe = -1;
+// The handler's one way out, which it can only find in a global; written
+// before any handler is installed.
+volatile std::sig_atomic_t g_signalPipe = -1;
 
 extern "C" void onStopSignal(int signalNumber)
 {
