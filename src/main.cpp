@@ -5,6 +5,21 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include "sim/pty_device.h"
+
+namespace {
+
+// What the port list's tooltip says about Com 1 with --demo.
+QString demoDeviceDescription(const QString &path)
+{
+    return QStringLiteral("Демонстрационное устройство (три датчика), %1").arg(path);
+}
+
+} // namespace
+#endif
 
 int main(int argc, char *argv[])
 {
@@ -16,10 +31,30 @@ int main(int argc, char *argv[])
         std::fputs(verdict.message.toLocal8Bit().constData(), verdict.toStderr ? stderr : stdout);
         return verdict.exitStatus;
     }
+    const MonitorOptions &options = verdict.options;
 
     QApplication app(argc, argv);
+#ifndef Q_OS_WIN
+    // The demo device sends for the whole run, whether or not Com 1 is open.
+    std::optional<PtyDevice> demo;
+    if (options.demo) {
+        demo.emplace();
+        if (!demo->isValid()) {
+            std::fprintf(stderr, "sensor-monitor: --demo: cannot create a pseudo-terminal: %s\n",
+                         qPrintable(demo->errorString()));
+            return 1;
+        }
+        demo->start();
+    }
+#endif
     ReceptionState reception;
     Form1 window(reception);
+    for (const auto &[port, device] : options.ports)
+        window.assignPort(port, device);
+#ifndef Q_OS_WIN
+    if (demo)
+        window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
+#endif
     window.show();
     return app.exec();
 }

@@ -72,16 +72,26 @@ CommandLineVerdict usageError(const QString &what)
     return exitWith(2, QStringLiteral("%1: %2").arg(QCoreApplication::applicationName(), what), true);
 }
 
-// "3=/dev/ttyUSB1" -> port 3, device "/dev/ttyUSB1"; port 0 when malformed.
-std::pair<int, QString> portAssignment(const QString &value)
+// "3=/dev/ttyUSB1" -> port 3, device "/dev/ttyUSB1"; port 0 and the reason
+// when malformed. Only the ASCII digits 1 to 9 name a port.
+struct PortAssignment {
+    int port = 0;
+    QString device;
+    QString problem;
+};
+
+PortAssignment portAssignment(const QString &value)
 {
     const qsizetype equals = value.indexOf(u'=');
-    if (equals != 1 || value.size() == 2)
-        return {0, {}};
-    const int port = value[0].digitValue();
-    if (port < kFirstPort || port > kLastPort)
-        return {0, {}};
-    return {port, value.mid(2)};
+    if (equals < 0)
+        return {0, {}, QStringLiteral("no \"=\"")};
+    const QString number = value.left(equals);
+    const QChar digit = number.size() == 1 ? number[0] : QChar();
+    if (digit < u'1' || digit > u'9')
+        return {0, {}, QStringLiteral("N is not a digit from %1 to %2").arg(kFirstPort).arg(kLastPort)};
+    if (equals + 1 == value.size())
+        return {0, {}, QStringLiteral("no DEVICE after \"=\"")};
+    return {digit.unicode() - u'0', value.mid(equals + 1), {}};
 }
 
 QString badPortText(const QString &value, const QString &reason)
@@ -135,9 +145,9 @@ CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments)
         return usageError(QStringLiteral("--demo: the demo device needs pseudo-terminals, which Windows does not have"));
 #endif
     for (const QString &value : parser.values(portOption)) {
-        const auto [port, device] = portAssignment(value);
+        const auto [port, device, problem] = portAssignment(value);
         if (port == 0)
-            return usageError(badPortText(value, QStringLiteral("not N=DEVICE")));
+            return usageError(badPortText(value, problem));
         if (options.ports.count(port) != 0)
             return usageError(badPortText(value, QStringLiteral("Com %1 is given twice").arg(port)));
         if (options.demo && port == kFirstPort)

@@ -51,6 +51,11 @@ void Form1::setClock(rt::Clock clock)
     m_clock = std::move(clock);
 }
 
+void Form1::assignPort(int port, const QString &path, const QString &description)
+{
+    m_comm->ports().assign(port, path, description);
+}
+
 void Form1::connectEvents()
 {
     connect(m_exit, &QPushButton::clicked, this, &Form1::Command1_Click);

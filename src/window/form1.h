@@ -33,6 +33,10 @@ public:
     // The time of day that labels each sample; tests replace it.
     void setClock(rt::Clock clock);
 
+    // Com `port` opens `path` from now on; `description`, when not empty, is
+    // what the port list's tooltip says about it.
+    void assignPort(int port, const QString &path, const QString &description = {});
+
     static constexpr int kSpeedCount = 8;
 
     void Form_Load();

@@ -1,0 +1,127 @@
+// sensor-sim: plays a three-sensor device for people testing their wiring or
+// another program. Writes the generator's records to a serial device, or to
+// a new pseudo-terminal with --pty, until stopped or --count records are out.
+#include "sim/pty_device.h"
+#include "sim/record_source.h"
+#include "sim_command_line.h"
+#include "stop_signals.h"
+
+#include <QCoreApplication>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Exit statuses besides 0 (done, or stopped by a signal) and 2 (usage).
+constexpr int kDeviceFailed = 1;
+
+// A device slower than the pace asked for: what it cannot take in is dropped
+// rather than piled up without end.
+constexpr qint64 kWriteBacklogLimit = 4096;
+
+// How long the records' reader may take to collect the last of them before
+// the pseudo-terminal, and what it still holds, goes away.
+constexpr int kDrainWaitMs = 2000;
+constexpr int kDrainPollMs = 20;
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+}
+
+int runOnPty(const SimOptions &options)
+{
+    PtyDevice device;
+    if (!device.isValid()) {
+        printError(QStringLiteral("cannot create a pseudo-terminal: %1").arg(device.errorString()));
+        return kDeviceFailed;
+    }
+    device.source().setInterval(options.intervalMs);
+    device.source().setLineEnd(options.lineEnd);
+    device.source().setCount(options.count);
+    std::printf("%s\n", qPrintable(device.slavePath()));
+    std::fflush(stdout);
+
+    // Closing the master hangs up the slave and loses what it still holds.
+    QTimer drainPoll;
+    drainPoll.setInterval(kDrainPollMs);
+    int waitedMs = 0;
+    QObject::connect(&drainPoll, &QTimer::timeout, &device, [&] {
+        waitedMs += kDrainPollMs;
+        if (device.unreadBytes() == 0 || waitedMs >= kDrainWaitMs)
+            QCoreApplication::quit();
+    });
+    QObject::connect(&device.source(), &RecordSource::finished, &drainPoll, qOverload<>(&QTimer::start));
+    device.start();
+    return QCoreApplication::exec();
+}
+
+int runOnSerial(const SimOptions &options)
+{
+    RecordSource source;
+    QSerialPort port(options.device);
+    port.setBaudRate(options.speed);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port.open(QIODevice::WriteOnly)) {
+        printError(QStringLiteral("cannot open %1: %2").arg(options.device, port.errorString()));
+        return kDeviceFailed;
+    }
+    int status = 0;
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port, [&](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+            return;
+        printError(QStringLiteral("%1: %2").arg(options.device, port.errorString()));
+        status = kDeviceFailed;
+        QCoreApplication::quit();
+    });
+    QObject::connect(&source, &RecordSource::recordDue, &port, [&port](const QByteArray &record) {
+        if (port.bytesToWrite() <= kWriteBacklogLimit)
+            port.write(record);
+    });
+    // After the last record, end once the line has taken everything.
+    bool lastRecordOut = false;
+    const auto quitWhenWritten = [&] {
+        if (lastRecordOut && port.bytesToWrite() == 0)
+            QCoreApplication::quit();
+    };
+    QObject::connect(&port, &QSerialPort::bytesWritten, &port, quitWhenWritten);
+    QObject::connect(&source, &RecordSource::finished, &port, [&] {
+        lastRecordOut = true;
+        quitWhenWritten();
+    });
+    source.setInterval(options.intervalMs);
+    source.setLineEnd(options.lineEnd);
+    source.setCount(options.count);
+    source.start();
+    const int loopStatus = QCoreApplication::exec();
+    return status != 0 ? status : loopStatus;
+}
+
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("sensor-sim"));
+    const SimCommandLineVerdict verdict = parseSimCommandLine(argumentsOf(argc, argv));
+    if (!verdict.run) {
+        std::fputs(verdict.message.toLocal8Bit().constData(), verdict.toStderr ? stderr : stdout);
+        return verdict.exitStatus;
+    }
+    QCoreApplication app(argc, argv);
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &app, &QCoreApplication::quit);
+    return verdict.options.pty ? runOnPty(verdict.options) : runOnSerial(verdict.options);
+}

@@ -1,0 +1,118 @@
+#include "sim_command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+constexpr qint64 kLongestIntervalMs = 3600 * 1000;
+constexpr qint64 kFastestSpeed = 4000000;
+
+SimCommandLineVerdict exitWith(int status, QString message, bool toStderr)
+{
+    SimCommandLineVerdict verdict;
+    verdict.run = false;
+    verdict.exitStatus = status;
+    verdict.message = message.endsWith(u'\n') ? message : message + u'\n';
+    verdict.toStderr = toStderr;
+    return verdict;
+}
+
+SimCommandLineVerdict usageError(const QString &what)
+{
+    return exitWith(2, QStringLiteral("%1: %2").arg(QCoreApplication::applicationName(), what), true);
+}
+
+// The whole number `text` when it lies within first..last.
+std::optional<qint64> numberWithin(const QString &text, qint64 first, qint64 last)
+{
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    if (!ok || number < first || number > last)
+        return std::nullopt;
+    return number;
+}
+
+QString badValueText(const QString &option, const QString &value, const QString &expected)
+{
+    return QStringLiteral("--%1 \"%2\": expected %3").arg(option, value, expected);
+}
+
+} // namespace
+
+SimCommandLineVerdict parseSimCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Sends a simulated three-sensor device's records (\"A,B,C\" and a line end) to a serial "
+                       "device, or to a new pseudo-terminal with --pty."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption ptyOption(QStringLiteral("pty"),
+                                       QStringLiteral("Create a pseudo-terminal pair, print its slave's path and write "
+                                                      "into it."));
+    const QCommandLineOption intervalOption(QStringLiteral("interval"),
+                                            QStringLiteral("One record every MS milliseconds (default 1000)."),
+                                            QStringLiteral("MS"), QStringLiteral("1000"));
+    const QCommandLineOption lineEndOption(QStringLiteral("line-end"),
+                                           QStringLiteral("Line end: crlf (default), lf, cr or lfcr."),
+                                           QStringLiteral("END"), QStringLiteral("crlf"));
+    const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("Stop after N records."),
+                                         QStringLiteral("N"));
+    const QCommandLineOption speedOption(QStringLiteral("speed"),
+                                         QStringLiteral("Line speed in bit/s, 8N1 (default 9600)."),
+                                         QStringLiteral("BAUD"), QStringLiteral("9600"));
+    parser.addOptions({ptyOption, intervalOption, lineEndOption, countOption, speedOption});
+    parser.addPositionalArgument(QStringLiteral("DEVICE"), QStringLiteral("The serial device to write to, such as "
+                                                                          "/dev/ttyUSB0; not with --pty."));
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("<executable_name>"), QCoreApplication::applicationName());
+        return exitWith(0, help, false);
+    }
+    if (parser.isSet(versionOption))
+        return exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
+
+    SimCommandLineVerdict verdict;
+    SimOptions &options = verdict.options;
+    options.pty = parser.isSet(ptyOption);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1 || (options.pty && !positional.isEmpty()))
+        return usageError(QStringLiteral("unexpected argument \"%1\"; expected one DEVICE or --pty").arg(positional.last()));
+    if (!options.pty && positional.isEmpty())
+        return usageError(QStringLiteral("no device; expected a DEVICE such as /dev/ttyUSB0, or --pty"));
+    options.device = positional.value(0);
+
+    const auto interval = numberWithin(parser.value(intervalOption), 1, kLongestIntervalMs);
+    if (!interval)
+        return usageError(badValueText(QStringLiteral("interval"), parser.value(intervalOption),
+                                       QStringLiteral("milliseconds from 1 to %1").arg(kLongestIntervalMs)));
+    options.intervalMs = int(*interval);
+
+    const auto lineEnd = lineEndNamed(parser.value(lineEndOption).toStdString());
+    if (!lineEnd)
+        return usageError(badValueText(QStringLiteral("line-end"), parser.value(lineEndOption),
+                                       QStringLiteral("crlf, lf, cr or lfcr")));
+    options.lineEnd = *lineEnd;
+
+    if (parser.isSet(countOption)) {
+        const auto count = numberWithin(parser.value(countOption), 1, std::numeric_limits<qint64>::max());
+        if (!count)
+            return usageError(badValueText(QStringLiteral("count"), parser.value(countOption),
+                                           QStringLiteral("a number of records from 1 up")));
+        options.count = *count;
+    }
+
+    const auto speed = numberWithin(parser.value(speedOption), 1, kFastestSpeed);
+    if (!speed)
+        return usageError(badValueText(QStringLiteral("speed"), parser.value(speedOption),
+                                       QStringLiteral("bit/s from 1 to %1").arg(kFastestSpeed)));
+    options.speed = qint32(*speed);
+    return verdict;
+}

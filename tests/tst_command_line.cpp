@@ -1,0 +1,96 @@
+// The monitor's command line: what each valid form asks for, and how each
+// malformed one ends the program before any window.
+#include "command_line/monitor_options.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int kRuns = -1;
+
+// The port map and demo flag as one line: "1=/dev/ttyUSB0 3=COM12 demo".
+QString summary(const MonitorOptions &options)
+{
+    QStringList parts;
+    for (const auto &[port, device] : options.ports)
+        parts << QStringLiteral("%1=%2").arg(port).arg(device);
+    if (options.demo)
+        parts << QStringLiteral("demo");
+    return parts.join(u' ');
+}
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void verdicts_data();
+    void verdicts();
+};
+
+void CommandLineTest::verdicts_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitStatus"); // kRuns: the window starts
+    // Runs: the port map and demo flag. Ends: words the message must hold, '|' between.
+    QTest::addColumn<QString>("expected");
+
+    const QString usage = QStringLiteral("expected --port N=DEVICE");
+    QTest::newRow("nothing -> runs as always") << QStringList{} << kRuns << QString();
+    QTest::newRow("--port 1=/dev/ttyUSB0 -> Com 1 opens it")
+        << QStringList{"--port", "1=/dev/ttyUSB0"} << kRuns << "1=/dev/ttyUSB0";
+    QTest::newRow("two ports, one in = form -> both, numbers kept")
+        << QStringList{"--port=9=/dev/serial/by-id/usb-FTDI_A=1", "--port", "3=COM12"} << kRuns
+        << "3=COM12 9=/dev/serial/by-id/usb-FTDI_A=1";
+    QTest::newRow("--demo --port 2=... -> demo and Com 2")
+        << QStringList{"--demo", "--port", "2=/dev/pts/7"} << kRuns << "2=/dev/pts/7 demo";
+    QTest::newRow("Qt's own options around ours -> left to Qt")
+        << QStringList{"-platform", "offscreen", "-style=fusion", "-reverse", "--port", "4=/dev/ttyS0"} << kRuns
+        << "4=/dev/ttyS0";
+    QTest::newRow("--help -> usage on stdout") << QStringList{"--help"} << 0 << "Usage:|--port|N=DEVICE|--demo";
+    QTest::newRow("--version -> name and version") << QStringList{"--version"} << 0
+                                                   << QStringLiteral("tst_command_line " SENSOR_MONITOR_VERSION);
+    QTest::newRow("--port 0=/dev/x -> 2") << QStringList{"--port", "0=/dev/x"} << 2 << "--port|\"0=/dev/x\"|" + usage;
+    QTest::newRow("--port 10=/dev/x -> 2") << QStringList{"--port", "10=/dev/x"} << 2 << "\"10=/dev/x\"|" + usage;
+    QTest::newRow("--port with an Arabic-Indic one -> 2")
+        << QStringList{"--port", QStringLiteral("\u0661=/dev/x")} << 2 << usage;
+    QTest::newRow("--port 1 -> 2") << QStringList{"--port", "1"} << 2 << "\"1\"|" + usage;
+    QTest::newRow("--port =x -> 2") << QStringList{"--port", "=x"} << 2 << "\"=x\"|" + usage;
+    QTest::newRow("--port 1= -> 2") << QStringList{"--port", "1="} << 2 << "\"1=\"|" + usage;
+    QTest::newRow("same N twice -> 2")
+        << QStringList{"--port", "5=/dev/a", "--port", "5=/dev/b"} << 2 << "\"5=/dev/b\"|twice|" + usage;
+    QTest::newRow("--demo with --port 1 -> 2")
+        << QStringList{"--demo", "--port", "1=/dev/a"} << 2 << "\"1=/dev/a\"|demo";
+    QTest::newRow("--port without a value -> 2") << QStringList{"--port"} << 2 << "--port";
+    QTest::newRow("unknown option -> 2") << QStringList{"--colour"} << 2 << "colour";
+    QTest::newRow("stray argument -> 2") << QStringList{"/dev/ttyUSB0"} << 2 << "/dev/ttyUSB0";
+}
+
+void CommandLineTest::verdicts()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, expected);
+
+    const CommandLineVerdict verdict =
+        parseMonitorCommandLine(QStringList{QCoreApplication::applicationName()} + arguments);
+    if (exitStatus == kRuns) {
+        QCOMPARE(verdict.action, CommandLineVerdict::Action::Run);
+        QCOMPARE(summary(verdict.options), expected);
+        return;
+    }
+    QCOMPARE(verdict.action, CommandLineVerdict::Action::ExitWithMessage);
+    QCOMPARE(verdict.exitStatus, exitStatus);
+    QCOMPARE(verdict.toStderr, exitStatus != 0);
+    for (const QString &word : expected.split(u'|'))
+        QVERIFY2(verdict.message.contains(word), qPrintable(verdict.message));
+    if (exitStatus != 0) {
+        // A usage error is one line that names the program.
+        QCOMPARE(verdict.message.count(u'\n'), 1);
+        QVERIFY(verdict.message.startsWith(QCoreApplication::applicationName() + u':'));
+    }
+}
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_command_line.moc"

@@ -1,0 +1,126 @@
+// The simulated device: its records read as the monitor reads them, and
+// sensor-sim delivers them through a pseudo-terminal.
+#include "reception/record_parser.h"
+#include "sim/record_generator.h"
+
+#include <QProcess>
+#include <QSerialPort>
+#include <QTest>
+
+#include <optional>
+#include <set>
+
+Q_DECLARE_METATYPE(LineEnd)
+
+namespace {
+
+// The monitor's verdict on one record as sent; the reading when it parsed.
+std::optional<SensorReading> parsedByMonitor(const QByteArray &record)
+{
+    ReceptionState state;
+    state.Rx_Line = QString::fromLatin1(record);
+    if (parseRecord(state) != RecordOutcome::Parsed)
+        return std::nullopt;
+    return SensorReading{state.Sens_A, state.Sens_B, state.Sens_C};
+}
+
+QByteArray textOf(const std::string &text)
+{
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+class SimTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void generatedRecordsParseWithinScale_data();
+    void generatedRecordsParseWithinScale();
+    void sensorSimWritesCountedRecordsToItsPty_data();
+    void sensorSimWritesCountedRecordsToItsPty();
+};
+
+void SimTest::generatedRecordsParseWithinScale_data()
+{
+    QTest::addColumn<LineEnd>("lineEnd");
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<quint32>("seed");
+
+    QTest::newRow("crlf, default seed -> parses, 0..1024") << LineEnd::CrLf << QByteArray("\r\n")
+                                                           << RecordGenerator::kDefaultSeed;
+    QTest::newRow("lf, seed 0 -> parses, 0..1024") << LineEnd::Lf << QByteArray("\n") << 0u;
+    QTest::newRow("cr, seed 7 -> parses, 0..1024") << LineEnd::Cr << QByteArray("\r") << 7u;
+    QTest::newRow("lfcr, seed 2^32-1 -> parses, 0..1024") << LineEnd::LfCr << QByteArray("\n\r") << 4294967295u;
+}
+
+void SimTest::generatedRecordsParseWithinScale()
+{
+    QFETCH(LineEnd, lineEnd);
+    QFETCH(QByteArray, ending);
+    QFETCH(quint32, seed);
+
+    RecordGenerator generator(seed);
+    RecordGenerator again(seed);
+    std::set<int> seen[3];
+    // Two periods of the slowest wave.
+    for (int n = 0; n < 480; ++n) {
+        const SensorReading reading = generator.next();
+        QCOMPARE(again.next(), reading);
+        const QByteArray record = textOf(recordText(reading, lineEnd));
+        QVERIFY2(record.endsWith(ending), record.constData());
+        const auto parsed = parsedByMonitor(record);
+        QVERIFY2(parsed && *parsed == reading, record.constData());
+        for (const int value : {reading.a, reading.b, reading.c})
+            QVERIFY2(value >= 0 && value <= 1024, record.constData());
+        seen[0].insert(reading.a);
+        seen[1].insert(reading.b);
+        seen[2].insert(reading.c);
+    }
+    // Every sensor moves.
+    for (const auto &values : seen)
+        QVERIFY(values.size() > 20);
+}
+
+void SimTest::sensorSimWritesCountedRecordsToItsPty_data()
+{
+    QTest::addColumn<QStringList>("lineEndOption");
+    QTest::addColumn<QByteArray>("ending");
+
+    QTest::newRow("default -> three CR LF records") << QStringList{} << QByteArray("\r\n");
+    QTest::newRow("--line-end lfcr -> three LF CR records") << QStringList{"--line-end", "lfcr"} << QByteArray("\n\r");
+}
+
+void SimTest::sensorSimWritesCountedRecordsToItsPty()
+{
+    QFETCH(QStringList, lineEndOption);
+    QFETCH(QByteArray, ending);
+
+    QProcess sim;
+    sim.start(QStringLiteral(SENSOR_SIM_PATH), QStringList{"--pty", "--count", "3", "--interval", "100"} + lineEndOption);
+    QVERIFY(sim.waitForStarted());
+    QTRY_VERIFY(sim.canReadLine());
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    QSerialPort port(path);
+    QVERIFY2(port.open(QIODevice::ReadOnly), qPrintable(path + u' ' + port.errorString()));
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += port.readAll()).count(ending) >= 3, 10000);
+
+    RecordGenerator generator;
+    for (qsizetype at = 0; at < received.size();) {
+        const qsizetype found = received.indexOf(ending, at);
+        QVERIFY(found >= 0);
+        const qsizetype end = found + ending.size();
+        const QByteArray record = received.mid(at, end - at);
+        QCOMPARE(parsedByMonitor(record), std::optional(generator.next()));
+        at = end;
+    }
+    QCOMPARE(received.count(ending), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(SimTest)
+#include "tst_sim.moc"
