@@ -15,11 +15,14 @@
 
 namespace {
 
-// Every focusable element under `node` whose accessible name is empty, by object name.
+// Every focusable element under `node` whose accessible name is empty, by class and object name.
 void collectUnnamed(QAccessibleInterface *node, QStringList &unnamed)
 {
-    if (node->state().focusable && node->text(QAccessible::Name).isEmpty())
-        unnamed << QLatin1String(node->object()->metaObject()->className()) + QLatin1Char(' ') + node->object()->objectName();
+    if (node->state().focusable && node->text(QAccessible::Name).isEmpty()) {
+        const QObject *object = node->object();
+        unnamed << (object ? QLatin1String(object->metaObject()->className()) + QLatin1Char(' ') + object->objectName()
+                           : QStringLiteral("an item of role %1").arg(node->role()));
+    }
     for (int i = 0; i < node->childCount(); ++i)
         if (QAccessibleInterface *child = node->child(i))
             collectUnnamed(child, unnamed);
