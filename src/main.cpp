@@ -3,6 +3,7 @@
 #include "window/form1.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <optional>
@@ -34,6 +35,10 @@ int main(int argc, char *argv[])
     const MonitorOptions &options = verdict.options;
 
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(SENSOR_MONITOR_VERSION));
+    // Docks, task switchers and Wayland compositors find the menu entry's name and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" SENSOR_MONITOR_APP_ID ".svg")));
 #ifndef Q_OS_WIN
     // The demo device sends for the whole run, whether or not Com 1 is open.
     std::optional<PtyDevice> demo;

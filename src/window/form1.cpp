@@ -1,5 +1,6 @@
 #include "window/form1.h"
 
+#include "chart/chart_description.h"
 #include "chart/chart_scroll.h"
 #include "chart/grap_chart.h"
 #include "reception/resive_sub.h"
@@ -177,6 +178,7 @@ void Form1::Timer1_Timer()
         Read_Record(m_reception, *m_comm, {*m_raw, m_values});
         scrollAndAppend(m_chart->grid(), {m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C},
                         rt::timeOfDayText(m_clock()));
+        m_chart->setAccessibleDescription(latestSampleDescription(m_chart->grid()));
     } catch (const rt::NumberedError &) {
     }
 }

@@ -6,6 +6,7 @@
 #include "serial/mscomm.h"
 #include "window/port_combo_box.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
@@ -84,6 +85,9 @@ constexpr LabelPlace kLabelPlaces[4] = {
 
 constexpr int kValueBoxLefts[3] = {7800, 9720, 11520};
 
+// What a screen reader calls the controls whose captions do not say it, or say it in English.
+constexpr const char *kValueBoxNames[3] = {"Значение датчика A", "Значение датчика B", "Значение датчика C"};
+
 } // namespace
 
 void Form1::createControls()
@@ -93,19 +97,26 @@ void Form1::createControls()
     setFixedSize(twips(0, 0, 13740, 8190).size());
 
     m_chart = place(new GrapChart(this), QStringLiteral("Grap_Chart"), twips(120, 120, 13455, 6615));
+    m_chart->setAccessibleName(QStringLiteral("График датчиков A, B и C"));
+    m_chart->viewport()->setAccessibleName(m_chart->accessibleName());
 
     m_exit = place(new QPushButton(QStringLiteral("EXIT"), this), QStringLiteral("Command1"), twips(12600, 6960, 975, 855));
+    m_exit->setAccessibleName(QStringLiteral("Выход"));
 
     m_frame = place(new QGroupBox(QStringLiteral("Параметры COM порта"), this), QStringLiteral("Frame1"),
                     twips(120, 6840, 6255, 1215));
     m_openClose = place(new QPushButton(m_frame), QStringLiteral("Key_Op_Cl"), twips(120, 720, 1935, 375));
     m_portList = place(new PortComboBox(m_frame), QStringLiteral("Com_select"), twips(120, 240, 1935, 315));
+    m_portList->setAccessibleName(QStringLiteral("COM порт"));
+    m_portList->lineEdit()->setAccessibleName(m_portList->accessibleName());
+    m_portList->view()->setAccessibleName(QStringLiteral("Список COM портов"));
 
     m_speedGroup = new QButtonGroup(this);
     for (int k = 0; k < kSpeedCount; ++k) {
         const SpeedPlace &speed = kSpeedPlaces[k];
         m_speeds[k] = place(new QRadioButton(QLatin1String(speed.caption), m_frame), indexed("Spd_baud", k),
                             twips(speed.left, speed.top, 855, 375));
+        m_speeds[k]->setAccessibleName(QStringLiteral("Скорость %1 бит/с").arg(QLatin1String(speed.caption)));
         m_speedGroup->addButton(m_speeds[k], k);
     }
     // A narrow gap after the indicator lets "115200" fit its 57 pixels.
@@ -113,8 +124,11 @@ void Form1::createControls()
     m_speeds[0]->setChecked(true);
 
     m_raw = place(new QLineEdit(this), QStringLiteral("Resive"), twips(7800, 6840, 4575, 285));
-    for (int k = 0; k < 3; ++k)
+    m_raw->setAccessibleName(QStringLiteral("Принятый текст"));
+    for (int k = 0; k < 3; ++k) {
         m_values[k] = place(new QLineEdit(this), indexed("Text1", k), twips(kValueBoxLefts[k], 7560, 855, 285));
+        m_values[k]->setAccessibleName(QString::fromUtf8(kValueBoxNames[k]));
+    }
 
     for (int k = 0; k < 4; ++k) {
         const LabelPlace &label = kLabelPlaces[k];
