@@ -5,19 +5,14 @@
 #include "serial/mscomm.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <functional>
-
 #include <sys/stat.h>
 
 namespace {
-
-// The number of the error `action` raised; 0 when it raised none.
 
 // A layer whose port 1 is the slave side of a fresh pseudo-terminal.
 struct Wired {
@@ -25,16 +20,6 @@ struct Wired {
     MSComm comm;
     Wired() { comm.setDeviceMap({{QStringLiteral("1"), pty.slavePath()}}); }
 };
-
-// Polls without processing any event, so only the read itself can take the
-// bytes in: the window reads on its own timer, not on readyRead.
-bool countReaches(MSComm &comm, int count)
-{
-    const QDeadlineTimer deadline(5000);
-    while (comm.InBufferCount() < count && !deadline.hasExpired()) {
-    }
-    return comm.InBufferCount() == count;
-}
 
 } // namespace
 
@@ -148,13 +133,6 @@ private slots:
         QCOMPARE(errorNumberOf([&] { line.comm.setPortOpen(true); }), 8005);
     }
 
-    void deviceSummaryNamesTheMappedDevice()
-    {
-        Wired line;
-        QCOMPARE(line.comm.ports().listing().summary(1), line.pty.slavePath());
-        QCOMPARE(line.comm.ports().listing().summary(2), QStringLiteral("Нет устройства для Com 2"));
-    }
-
     void bytesKeepTheirCodesAndFullBufferKeepsOldest_data()
     {
         QTest::addColumn<int>("first");
@@ -174,7 +152,7 @@ private slots:
             sent[i] = static_cast<char>(i % 256);
 
         QVERIFY(line.pty.send(sent.first(first)));
-        QVERIFY(countReaches(line.comm, first));
+        QTRY_COMPARE(line.comm.InBufferCount(), first);
         QVERIFY(line.pty.send(sent.sliced(first)));
         QTRY_COMPARE(line.comm.InBufferCount(), 1024);
         // The overflow is read off the device and dropped, not left waiting in it.
@@ -182,7 +160,7 @@ private slots:
 
         QCOMPARE(line.comm.Input(), QString::fromLatin1(sent.first(1024)));
         QVERIFY(line.pty.send("next"));
-        QVERIFY(countReaches(line.comm, 4));
+        QTRY_COMPARE(line.comm.InBufferCount(), 4);
         QCOMPARE(line.comm.Input(), QStringLiteral("next"));
     }
 
@@ -200,7 +178,7 @@ private slots:
         line.comm.setPortOpen(true);
         QSignalSpy failed(&line.comm, &MSComm::deviceFailed);
         QVERIFY(line.pty.send("7,8,9\r\n"));
-        QVERIFY(countReaches(line.comm, 7));
+        QTRY_COMPARE(line.comm.InBufferCount(), 7);
 
         if (hangUp)
             line.pty.hangUp();

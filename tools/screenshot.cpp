@@ -49,7 +49,8 @@ int main(int argc, char *argv[])
     for (int second = 0; second < 20; ++second) {
         const QByteArray record = reading(second);
         device.send(record);
-        QTest::qWaitFor([&] { return comm.InBufferCount() == record.size(); });
+        if (!QTest::qWaitFor([&] { return comm.InBufferCount() == record.size(); }))
+            return 1;
         form.Timer1_Timer();
         clock = clock.addSecs(1);
     }
