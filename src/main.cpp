@@ -1,3 +1,4 @@
+#include "app/termination_signals.h"
 #include "reception/reception_state.h"
 #include "window/form1.h"
 
@@ -9,5 +10,7 @@ int main(int argc, char *argv[])
     ReceptionState reception;
     Form1 window(reception);
     window.show();
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &window, &Form1::Command1_Click);
     return app.exec();
 }
