@@ -1,3 +1,4 @@
+#include "app/termination_signals.h"
 #include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
 #include "window/form1.h"
@@ -61,5 +62,7 @@ int main(int argc, char *argv[])
         window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
 #endif
     window.show();
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &window, &Form1::Command1_Click);
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -74,6 +75,13 @@ int PtyPair::slaveUnreadBytes() const
     if (::ioctl(m_slave, FIONREAD, &count) != 0)
         return -1;
     return count;
+}
+
+bool PtyPair::holdFlock()
+{
+    // The pair's own descriptor is another opening of the device than the
+    // program's, so the lock stands against it.
+    return ::flock(m_slave, LOCK_EX | LOCK_NB) == 0;
 }
 
 void PtyPair::hangUp()

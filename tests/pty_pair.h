@@ -33,6 +33,9 @@ public:
     // Bytes received on the program's side that nobody has read yet.
     int slaveUnreadBytes() const;
 
+    // Another program takes an exclusive flock on the device, as picocom does.
+    bool holdFlock();
+
     // The device goes away: the far end closes, as when an adapter is unplugged.
     void hangUp();
 

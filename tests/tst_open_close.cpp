@@ -14,12 +14,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPort>
+#include <QSysInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
-#include <algorithm>
 
 #include <sys/stat.h>
 #include <termios.h>
@@ -75,9 +76,10 @@ private slots:
     void failedOpeningShowsItsMessageAndStaysClosed_data();
     void failedOpeningShowsItsMessageAndStaysClosed();
     void unreadableDeviceShowsInvalidPortWithTheGroupToJoin();
+    void staleLockOfAStoppedRunIsNamedWithItsRemedy();
+    void closePressClosesEvenWhenTheDeviceRefusesTheSpeed();
     void charactersSentBeforeOpeningNeverAppear();
     void hangUpWhileOpenClosesOnceWithOneMessage();
-    void exitWithPortOpenReleasesTheDevice();
     void droppedDownListTellsTheDeviceBehindEachPort();
 };
 
@@ -135,36 +137,39 @@ void OpenCloseTest::secondPressClosesAndWritesTheSpeedAgain()
 void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed_data()
 {
     QTest::addColumn<int>("entry");
-    QTest::addColumn<bool>("mapDevice");
-    QTest::addColumn<bool>("holdDevice");
+    QTest::addColumn<QString>("device"); // none, vanished, held (by an opener), flocked
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("detailPart");
 
+    const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
     QTest::newRow("Com 5 with no device -> invalid port 5")
-        << 4 << false << false << QStringLiteral("Невозможно Открыть Com порт 5") << QStringLiteral("нет");
+        << 4 << "none" << QStringLiteral("Невозможно Открыть Com порт 5") << QStringLiteral("нет");
     QTest::newRow("no entry chosen -> invalid port 0")
-        << -1 << false << false << QStringLiteral("Невозможно Открыть Com порт 0") << QStringLiteral("нет");
+        << -1 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringLiteral("нет");
     QTest::newRow("Com 2 on a vanished device -> invalid port 2")
-        << 1 << true << false << QStringLiteral("Невозможно Открыть Com порт 2") << QStringLiteral("/dev/");
-    QTest::newRow("Com 4 held by another program -> repeated attempt")
-        << 3 << true << true << QStringLiteral("Повторная попытка Открыть Com порт") << QStringLiteral("занято");
+        << 1 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringLiteral("/dev/");
+    QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
+        << 3 << "held" << busy << QStringLiteral("занято программой tst_open_close (PID");
+    QTest::newRow("Com 4 flocked by another program -> repeated attempt, port closed again")
+        << 3 << "flocked" << busy << QStringLiteral("flock");
 }
 
 void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
 {
     QFETCH(int, entry);
-    QFETCH(bool, mapDevice);
-    QFETCH(bool, holdDevice);
+    QFETCH(QString, device);
     QFETCH(QString, text);
     QFETCH(QString, detailPart);
 
-    PtyPair device;
+    PtyPair pty;
     QVariantMap devices;
-    if (mapDevice)
-        devices.insert(QString::number(entry + 1), holdDevice ? device.slavePath() : QStringLiteral("/dev/ttyNoSuchDevice7"));
-    QSerialPort holder(device.slavePath());
-    if (holdDevice)
+    if (device != u"none")
+        devices.insert(QString::number(entry + 1), device == u"vanished" ? QStringLiteral("/dev/ttyNoSuchDevice7") : pty.slavePath());
+    QSerialPort holder(pty.slavePath());
+    if (device == u"held")
         QVERIFY(holder.open(QIODevice::ReadOnly));
+    if (device == u"flocked")
+        QVERIFY(pty.holdFlock());
     Monitor monitor(devices);
     monitor.ports.setCurrentIndex(entry);
 
@@ -175,12 +180,73 @@ void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
     QCOMPARE(box->windowTitle(), QStringLiteral("Ошибка"));
     QCOMPARE(box->text(), text);
     QCOMPARE(box->icon(), QMessageBox::Critical);
-    QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY2(box->informativeText().contains(detailPart), qPrintable(box->informativeText()));
     QVERIFY(monitor.looksClosed());
 
     box->button(QMessageBox::Ok)->click();
     QTRY_VERIFY(!shownBox());
+}
+
+// A run killed as root leaves its lock file behind, and an ordinary user may
+// not remove it: the box names that file and how to remove it, never the
+// dead holder. Root plants the lock and re-runs the test as user nobody.
+void OpenCloseTest::staleLockOfAStoppedRunIsNamedWithItsRemedy()
+{
+    const char *deviceVariable = "STALE_LOCK_DEVICE";
+    const auto lockPathFor = [](QString device) { return QStringLiteral("/var/lock/LCK..") + device.mid(5).replace(u'/', u'_'); };
+    if (runningAsRoot()) {
+        if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+            QSKIP("no lock directory /var/lock on this host");
+        PtyPair device;
+        QFile lock(lockPathFor(device.slavePath()));
+        const auto removeLock = qScopeGuard([&] {
+            lock.remove();
+            qunsetenv(deviceVariable);
+        });
+        QProcess stopped;
+        stopped.start(QStringLiteral("true"));
+        QVERIFY(stopped.waitForStarted() && stopped.processId() > 0);
+        const qint64 deadPid = stopped.processId();
+        QVERIFY(stopped.waitForFinished());
+        QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0666), 0);
+        qputenv(deviceVariable, device.slavePath().toLocal8Bit());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit());
+        lock.close();
+        RERUN_AS_NOBODY_WHEN_ROOT();
+    }
+    const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));
+    if (!qEnvironmentVariableIsSet(deviceVariable) || !QFile::exists(lockPath))
+        QSKIP("only root can leave a lock file that this user cannot remove");
+    Monitor monitor({{QStringLiteral("2"), qEnvironmentVariable(deviceVariable)}});
+
+    monitor.openPort(2);
+
+    QTRY_VERIFY(shownBox());
+    QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+    const QString detail = shownBox()->informativeText();
+    QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm ") + lockPath)
+                 && !detail.contains(QStringLiteral("PID")),
+             qPrintable(detail));
+    QVERIFY(monitor.looksClosed());
+}
+
+// A device that hangs up refuses every line setting. The press of «Закрыть
+// порт» that meets it before the event loop has noticed the hang-up closes.
+void OpenCloseTest::closePressClosesEvenWhenTheDeviceRefusesTheSpeed()
+{
+    PtyPair device;
+    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
+    monitor.openPort(1);
+    QVERIFY(monitor.looksOpen());
+    monitor.chooseSpeed(0);
+    device.hangUp();
+
+    monitor.button.click();
+
+    QVERIFY(monitor.looksClosed());
+    QCoreApplication::processEvents();
+    QVERIFY(!shownBox());
 }
 
 void OpenCloseTest::unreadableDeviceShowsInvalidPortWithTheGroupToJoin()
@@ -229,30 +295,12 @@ void OpenCloseTest::hangUpWhileOpenClosesOnceWithOneMessage()
 
     QTRY_VERIFY(shownBox());
     QVERIFY(monitor.looksClosed());
-    QCOMPARE(shownBox()->windowTitle(), QStringLiteral("Ошибка"));
     QVERIFY2(shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(shownBox()->text()));
-    QCOMPARE(failures.count(), 1);
-    // A port left open on a hung-up device reports errors without end: none may follow.
+    // A port left open on a hung-up device reports errors without end: one
+    // report, one box, and none may follow.
     QVERIFY(!failures.wait(200));
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                           [](QWidget *widget) { return qobject_cast<QMessageBox *>(widget) && widget->isVisible(); }),
-             1);
+    QCOMPARE(failures.count(), 1);
     shownBox()->button(QMessageBox::Ok)->click();
-}
-
-void OpenCloseTest::exitWithPortOpenReleasesTheDevice()
-{
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("2"), device.slavePath()}});
-    monitor.openPort(2);
-    QVERIFY(monitor.looksOpen());
-
-    QTest::mouseClick(monitor.form.findChild<QAbstractButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-
-    QVERIFY(!monitor.comm.PortOpen());
-    QSerialPort other(device.slavePath());
-    QVERIFY(other.open(QIODevice::ReadOnly));
 }
 
 void OpenCloseTest::droppedDownListTellsTheDeviceBehindEachPort()
@@ -264,7 +312,6 @@ void OpenCloseTest::droppedDownListTellsTheDeviceBehindEachPort()
 
     QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), device.slavePath());
     QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
-    QCOMPARE(monitor.ports.itemText(0), QStringLiteral("Com 1"));
     monitor.ports.hidePopup();
 }
 

@@ -1,5 +1,6 @@
 #include "chart/chart_grid.h"
 
+#include "runtime/decimal_chars.h"
 #include "runtime/numbered_error.h"
 
 #include <algorithm>
@@ -84,7 +85,7 @@ std::optional<double> parseDecimal(QStringView text)
     if (ascii.front() == '+')
         ascii.erase(0, 1); // from_chars takes no plus sign
     double value = 0;
-    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    const auto [end, error] = rt::decimalFromChars(ascii.data(), ascii.data() + ascii.size(), value);
     if (error != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(value))
         return std::nullopt;
     return value == 0 ? 0.0 : value; // no "-0" on read-back

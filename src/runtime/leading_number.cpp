@@ -1,5 +1,6 @@
 #include "runtime/leading_number.h"
 
+#include "runtime/decimal_chars.h"
 #include "runtime/numbered_error.h"
 
 #include <array>
@@ -11,7 +12,7 @@
 // over blanks, so the grammar below never sees a space, tab or LF.
 //
 // Decimal numbers are collected into a fixed buffer of significant digits
-// and converted with std::from_chars, which is correctly rounded and ignores
+// and converted with from_chars (decimal_chars.h), which is correctly rounded and ignores
 // the host's locale. Leading zeros are not stored; digits past the buffer
 // only move the decimal exponent, and a non-zero one among them leaves a
 // sticky 1 behind the kept digits so that ties still round the right way.
@@ -134,7 +135,7 @@ double SignificantDigits::magnitude()
     end = std::to_chars(end, m_buffer.data() + m_buffer.size(), m_exponent).ptr;
 
     double value = 0.0;
-    const auto result = std::from_chars(m_buffer.data(), end, value);
+    const auto result = decimalFromChars(m_buffer.data(), end, value);
     if (result.ec == std::errc::result_out_of_range)
         return order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return value;

@@ -1,10 +1,10 @@
 // sensor-sim: plays a three-sensor device for people testing their wiring or
 // another program. Writes the generator's records to a serial device, or to
 // a new pseudo-terminal with --pty, until stopped or --count records are out.
+#include "app/termination_signals.h"
 #include "sim/pty_device.h"
 #include "sim/record_source.h"
 #include "sim_command_line.h"
-#include "stop_signals.h"
 
 #include <QCoreApplication>
 #include <QSerialPort>
@@ -121,7 +121,7 @@ int main(int argc, char *argv[])
         return verdict.exitStatus;
     }
     QCoreApplication app(argc, argv);
-    StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &app, &QCoreApplication::quit);
+    TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);
     return verdict.options.pty ? runOnPty(verdict.options) : runOnSerial(verdict.options);
 }

@@ -8,13 +8,18 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QScopedValueRollback>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <optional>
+#include <utility>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <cstring>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -60,6 +65,24 @@ QString lockFilePathFor(const QString &devicePath)
     return {};
 }
 
+// Whether the process that wrote a lock file on this host is gone. A lock
+// written on another host (a shared lock directory) cannot be judged.
+bool holderIsGone(qint64 pid, const QString &hostName)
+{
+#ifdef Q_OS_UNIX
+    if (pid <= 0 || (!hostName.isEmpty() && hostName != QSysInfo::machineHostName()))
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+#else
+    Q_UNUSED(pid);
+    Q_UNUSED(hostName);
+    return false;
+#endif
+}
+
+// The lock file names its holder. The serial port module removes a lock
+// whose holder is gone when it can; one it cannot remove (another user's,
+// say root's after a killed run) is named so that the user can remove it.
 void fillLockHolder(OpenFailure &failure)
 {
     const QString lockPath = lockFilePathFor(failure.path);
@@ -69,10 +92,14 @@ void fillLockHolder(OpenFailure &failure)
     qint64 pid = 0;
     QString hostName;
     QString appName;
-    if (lock.getLockInfo(&pid, &hostName, &appName)) {
-        failure.holder = appName;
-        failure.holderPid = pid;
+    if (!lock.getLockInfo(&pid, &hostName, &appName))
+        return;
+    if (holderIsGone(pid, hostName)) {
+        failure.staleLockFile = lockPath;
+        return;
     }
+    failure.holder = appName;
+    failure.holderPid = pid;
 }
 
 // Qt reports a busy device and a forbidden one alike; the file's access
@@ -98,6 +125,9 @@ QString describeFailure(const OpenFailure &failure, int port)
     case OpenFailure::NoPermission:
         return QStringLiteral("%1: no permission to read %2 (%3)").arg(start, failure.path, failure.hostReason);
     case OpenFailure::Busy:
+        if (!failure.staleLockFile.isEmpty())
+            return QStringLiteral("%1: %2 is locked by %3, left by a program that no longer runs")
+                .arg(start, failure.path, failure.staleLockFile);
         if (failure.holder.isEmpty())
             return QStringLiteral("%1: %2 is in use by another program (%3)").arg(start, failure.path, failure.hostReason);
         return QStringLiteral("%1: %2 is in use by %3 (pid %4)")
@@ -191,12 +221,12 @@ void MSComm::openPort()
     const int port = m_commPort;
     if (m_port.isOpen()) {
         const OpenFailure alreadyOpen{OpenFailure::Busy, m_openedPath, QCoreApplication::applicationName(),
-                                      QCoreApplication::applicationPid(), QStringLiteral("already open here")};
+                                      QCoreApplication::applicationPid(), QStringLiteral("already open here"), {}, false};
         failOpening(alreadyOpen, rt::PortAlreadyOpen);
     }
     const QString path = m_ports.listing().path(port);
     if (path.isEmpty())
-        failOpening(OpenFailure{OpenFailure::NoDevice, {}, {}, 0, {}}, rt::InvalidPortNumber);
+        failOpening(OpenFailure{OpenFailure::NoDevice, {}, {}, 0, {}, {}, false}, rt::InvalidPortNumber);
 
     m_port.setPortName(path);
     m_port.setBaudRate(m_speed);
@@ -214,9 +244,49 @@ void MSComm::openPort()
         m_port.clearError();
         failOpening(failure, failure.reason == OpenFailure::Busy ? rt::PortAlreadyOpen : rt::InvalidPortNumber);
     }
+    m_failure.clear();
+    m_openedPath = path;
+    lockDevice(path);
+    prepareLine();
     m_received.clear();
     m_openedPort = port;
-    m_openedPath = path;
+}
+
+// Programs that lock a terminal only with flock (picocom and others) are
+// not stopped by the lock file; an exclusive flock keeps them and us from
+// reading the same line at once, whoever opened first.
+void MSComm::lockDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+        return;
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    closeQuietly();
+    failOpening(OpenFailure{OpenFailure::Busy, path, {}, 0, reason, {}, true}, rt::PortAlreadyOpen);
+#else
+    Q_UNUSED(path);
+#endif
+}
+
+// What the device sent before the opening is never shown: the host's input
+// queue is emptied. DTR and RTS are raised on every platform alike (Linux
+// raises both on opening, Windows lowers RTS), as a sensor may draw its power
+// from them. A device without modem lines (a pseudo-terminal) refuses that,
+// which changes nothing for a port that only listens.
+void MSComm::prepareLine()
+{
+    const QScopedValueRollback quiet(m_quietErrors, true);
+    m_port.clear(QSerialPort::Input);
+    m_port.setDataTerminalReady(true);
+    m_port.setRequestToSend(true);
+    m_port.clearError();
+}
+
+void MSComm::closeQuietly()
+{
+    const QScopedValueRollback quiet(m_quietErrors, true);
+    m_port.close();
+    m_port.clearError();
 }
 
 void MSComm::failOpening(OpenFailure failure, int number)
@@ -227,7 +297,7 @@ void MSComm::failOpening(OpenFailure failure, int number)
 
 OpenFailure MSComm::describeHostFailure(const QString &path) const
 {
-    OpenFailure failure{OpenFailure::Other, path, {}, 0, m_port.errorString()};
+    OpenFailure failure{OpenFailure::Other, path, {}, 0, m_port.errorString(), {}, false};
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
         failure.reason = OpenFailure::NotFound;
@@ -254,11 +324,9 @@ OpenFailure MSComm::lastOpenFailure() const
 // Closing discards what was received, as the classic control does.
 void MSComm::closePort()
 {
-    if (m_port.isOpen()) {
-        const QScopedValueRollback quiet(m_quietErrors, true);
-        m_port.close();
-        m_port.clearError();
-    }
+    if (m_port.isOpen())
+        closeQuietly();
+    m_failure.clear();
     m_received.clear();
 }
 
@@ -284,15 +352,13 @@ void MSComm::setInputLen(int length)
         rt::raiseInvalidPropertyValue(QStringLiteral("InputLen %1: only 0 (everything waiting) is supported").arg(length));
 }
 
-rt::Int16 MSComm::InBufferCount()
+rt::Int16 MSComm::InBufferCount() const
 {
-    takePendingBytes();
     return rt::toInt16(m_received.size());
 }
 
 QString MSComm::Input()
 {
-    takePendingBytes();
     const QString text = QString::fromLatin1(m_received);
     m_received.clear();
     return text;
@@ -312,31 +378,27 @@ void MSComm::takeArrivedBytes()
     m_received.append(bytes.first(std::min(room, bytes.size())));
 }
 
-// A read right after the data arrived must see it, even before the event
-// loop has noticed: ask the host without waiting.
-void MSComm::takePendingBytes()
-{
-    if (!m_port.isOpen())
-        return;
-    if (!m_port.waitForReadyRead(0) && m_port.error() == QSerialPort::TimeoutError)
-        m_port.clearError();
-    if (m_port.isOpen())
-        takeArrivedBytes();
-}
-
 // A device that fails keeps failing (a hung-up line reports an error on
-// every poll), so it is closed at the first error and reported once.
-// What it had already delivered stays in the buffer for the next Input.
+// every poll), so it is closed after the first error and reported once.
+// The close waits for the event loop: the call that met the error may still
+// be using the port's notifiers. What the device had already delivered
+// stays in the buffer for the next Input.
 void MSComm::handlePortError(QSerialPort::SerialPortError error)
 {
-    if (m_quietErrors || error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+    if (m_quietErrors || error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen()
+        || !m_failure.isEmpty())
         return;
-    const QString description = QStringLiteral("%1 failed: %2").arg(m_openedPath, m_port.errorString());
-    {
-        const QScopedValueRollback quiet(m_quietErrors, true);
-        m_port.close();
-        m_port.clearError();
-    }
+    m_failure = QStringLiteral("%1 failed: %2").arg(m_openedPath, m_port.errorString());
+    QMetaObject::invokeMethod(this, &MSComm::closeFailedDevice, Qt::QueuedConnection);
+}
+
+// Does nothing when the port was closed (or closed and opened again) since.
+void MSComm::closeFailedDevice()
+{
+    if (m_failure.isEmpty())
+        return;
+    const QString description = std::exchange(m_failure, {});
+    closeQuietly();
     emit deviceFailed(m_openedPort, description);
 }
 

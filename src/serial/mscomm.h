@@ -25,27 +25,34 @@ struct OpenFailure {
     QString holder;     // Busy: name of the program holding the port, when known
     qint64 holderPid = 0; // Busy: its process id, when known
     QString hostReason; // the host's own text for the failure
+    QString staleLockFile; // Busy: a lock file left by a program that no longer runs
+    bool flockHeld = false; // Busy: another program holds a flock on the device
 };
 
 // The serial port as the window uses it: choose a port number and a line
 // setting, open it, and take whatever has been received as text. It only
 // listens: the device is opened read-only and nothing is ever written.
 //
-// Received bytes are drained from the host device as they arrive into a
-// receive buffer of InBufferSize characters, one character per byte
-// (Latin-1); what arrives while the buffer is full is dropped.
+// Received bytes are drained from the host device by the event loop as they
+// arrive into a receive buffer of InBufferSize characters, one character per
+// byte (Latin-1); what arrives while the buffer is full is dropped. Reads
+// take only what the event loop has delivered. An opening discards what the
+// host received before it, takes an exclusive flock on the device (so that
+// programs that lock only that way see the port as ours) and raises DTR and
+// RTS.
 //
 // Errors (rt::NumberedError):
 //   8002 opening a port number with no device behind it, a device that does
 //        not exist, or one that cannot be opened (no permission, other host
 //        failures); port 0 too. Also a speed the open device refuses when
 //        Settings is written: the port stays open at its previous speed.
-//   8005 opening a device held by another program or another instance, or
-//        opening while already open.
+//   8005 opening a device held by another program or another instance (its
+//        lock file or a flock on the device), or opening while already open.
 //   380  Settings text that is not "speed,n,8,1" with a supported speed, an
 //        InputMode other than 0 (text), an InputLen other than 0, changing
 //        CommPort while open, or a port number outside 0..16.
-// A device that fails while open (unplugged, hung up) is closed at once and
+// A device that fails while open (unplugged, hung up) is closed once control
+// is back in the event loop, never inside the call that met the error, and
 // reported through deviceFailed(); what it delivered before stays readable.
 // Closing through PortOpen = false discards the receive buffer.
 class MSComm : public QObject {
@@ -78,8 +85,7 @@ public:
     int InputLen() const;
     void setInputLen(int length);
 
-    // Reading it first takes in what the host has received meanwhile.
-    rt::Int16 InBufferCount();
+    rt::Int16 InBufferCount() const;
     QString Input();
     int InBufferSize() const;
 
@@ -108,10 +114,13 @@ private:
     void closePort();
     [[noreturn]] void failOpening(OpenFailure failure, int number);
     OpenFailure describeHostFailure(const QString &path) const;
+    void lockDevice(const QString &path);
+    void prepareLine();
+    void closeQuietly();
     void applySpeed(qint32 speed);
     void takeArrivedBytes();
-    void takePendingBytes();
     void handlePortError(QSerialPort::SerialPortError error);
+    void closeFailedDevice();
 
     QSerialPort m_port{this}; // a child too, so that its errors can be watched
     rt::Int16 m_commPort = 1;
@@ -123,4 +132,5 @@ private:
     int m_openedPort = 0;     // the port number the open device stands for
     QString m_openedPath;     // and its path
     bool m_quietErrors = false; // our own calls check their results themselves
+    QString m_failure;          // the device failed: why, until it is closed
 };

@@ -92,13 +92,25 @@ void Form1::Form_Unload()
 void Form1::Key_Op_Cl_Click()
 {
     try {
-        applyChosenSpeed();
-        if (m_openClose->text() == kOpenCaption)
+        if (m_openClose->text() == kOpenCaption) {
+            applyChosenSpeed();
             openPort();
-        else
+        } else {
+            applyChosenSpeedBeforeClosing();
             closePort();
+        }
     } catch (const rt::NumberedError &error) {
         reportOpenError(error);
+    }
+}
+
+// The speed is written on every press; a speed the open device refuses must
+// not keep a press of «Закрыть порт» from closing.
+void Form1::applyChosenSpeedBeforeClosing()
+{
+    try {
+        applyChosenSpeed();
+    } catch (const rt::NumberedError &) {
     }
 }
 

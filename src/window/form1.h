@@ -55,6 +55,7 @@ private:
     void centerOnScreen();
 
     void applyChosenSpeed();
+    void applyChosenSpeedBeforeClosing();
     void openPort();
     void closePort();
     void reportOpenError(const rt::NumberedError &error);

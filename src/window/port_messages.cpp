@@ -20,6 +20,12 @@ QString noPermissionDetail(const QString &path)
 
 QString busyDetail(const OpenFailure &failure)
 {
+    if (!failure.staleLockFile.isEmpty())
+        return QStringLiteral("Остановленная программа оставила устаревший файл блокировки %1 устройства %2. "
+                              "Удалите его: sudo rm %1")
+            .arg(failure.staleLockFile, failure.path);
+    if (failure.flockHeld)
+        return QStringLiteral("Устройство %1 занято другой программой: она держит его блокировку (flock).").arg(failure.path);
     if (failure.holder.isEmpty() && failure.holderPid == 0)
         return QStringLiteral("Устройство %1 занято другой программой.").arg(failure.path);
     const QString holder = failure.holder.isEmpty() ? QStringLiteral("процесс") : failure.holder;

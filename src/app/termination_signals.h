@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <memory>
+
+// Turns SIGINT, SIGTERM and SIGHUP (Ctrl-C, kill, a closed terminal, a
+// logout) into the received() signal, delivered by the event loop, so that
+// the program can end the way its EXIT button does: port closed, lock
+// released. The handler only writes the signal's number to a pipe; nothing
+// else may safely run inside it. One instance per program; on hosts without
+// these signals it never emits.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void received(int signalNumber);
+
+private:
+    void readPipe();
+
+    int m_pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
