@@ -1,5 +1,6 @@
 #include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
+#include "recording/recording.h"
 #include "window/form1.h"
 
 #include <QApplication>
@@ -17,9 +18,19 @@ int main(int argc, char *argv[])
         return verdict.exitStatus;
     }
 
+    // Files are checked before any window too: a refused file ends the
+    // program with the reason, even where there is no display.
+    Recording recording;
+    const MonitorOptions &options = verdict.options;
+    if (const QString refusal = openRecording(recording, options.recordPath, options.capturePath); !refusal.isEmpty()) {
+        std::fputs(refusal.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+
     QApplication app(argc, argv);
     ReceptionState reception;
     Form1 window(reception);
+    window.keepRecords(recording.ticks, recording.bytes);
     window.show();
     return app.exec();
 }

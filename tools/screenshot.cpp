@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
 
     QTime clock(14, 3, 7);
-    form.setClock([&clock] { return clock; });
+    form.setClock([&clock] { return QDateTime(QDate(2026, 12, 6), clock); });
     auto &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
     for (int second = 0; second < 20; ++second) {
         const QByteArray record = reading(second);

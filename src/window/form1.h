@@ -7,6 +7,7 @@
 
 #include <array>
 
+class ByteCapture;
 class GrapChart;
 class MSComm;
 class PortComboBox;
@@ -17,6 +18,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class TickRecorder;
+struct TickRow;
 
 namespace rt {
 class NumberedError;
@@ -32,6 +35,10 @@ public:
 
     // The time of day that labels each sample; tests replace it.
     void setClock(rt::Clock clock);
+
+    // Hands every tick's row and every received byte to the files the
+    // command line asked for; without this call nothing is written.
+    void keepRecords(TickRecorder &ticks, ByteCapture &bytes);
 
     static constexpr int kSpeedCount = 8;
 
@@ -57,9 +64,13 @@ private:
     void onDeviceFailed(int port, const QString &description);
     void showError(const QString &text, const QString &detail);
     void refreshPortTooltips();
+    void recordTick(const TickRow &row);
+    void onRecordingFailed(const QString &path, bool diskFull, const QString &reason);
+    void onCaptureFailed(const QString &path, bool diskFull, const QString &reason);
 
     ReceptionState &m_reception;
     rt::Clock m_clock = rt::systemClock();
+    TickRecorder *m_recorder = nullptr; // not owned; none without --record
 
     GrapChart *m_chart = nullptr;
     QPushButton *m_exit = nullptr;
