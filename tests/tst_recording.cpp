@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -175,6 +176,7 @@ void RecordingTest::refusedFileEndsTheProgramBeforeAnyWindow()
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
              QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path()) + u'\n');
     QCOMPARE(contentsOf(dir.filePath(QStringLiteral("other.csv"))), other);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("other.csv")});
 }
 
 void RecordingTest::captureKeepsEveryByteOfABurst()

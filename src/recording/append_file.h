@@ -17,6 +17,10 @@ public:
     bool isWriting() const;
     QString path() const;
 
+    // Closes the file and, when this run created it, removes it again: for
+    // a start that is called off.
+    void abandon();
+
 signals:
     // A write failed and the file is closed. `diskFull` tells the common
     // case apart for the user; `reason` is the host's own text.
@@ -29,5 +33,8 @@ protected:
     void append(const QByteArray &bytes);
 
 private:
+    void fail();
+
     QFile m_file;
+    bool m_created = false; // the file did not exist before it was opened
 };

@@ -19,8 +19,10 @@ QString openRecording(Recording &recording, const QString &recordPath, const QSt
             return refusal("record", recordPath, reason);
     }
     if (!capturePath.isEmpty()) {
-        if (const QString reason = recording.bytes.open(capturePath); !reason.isEmpty())
+        if (const QString reason = recording.bytes.open(capturePath); !reason.isEmpty()) {
+            recording.ticks.abandon(); // no empty record file left behind by a run that never started
             return refusal("capture", capturePath, reason);
+        }
     }
     return {};
 }
