@@ -2,6 +2,7 @@
 // program refuses at start, and what happens when a file stops taking data.
 #include "chart/grap_chart.h"
 #include "pty_pair.h"
+#include "unprivileged.h"
 #include "reception/reception_state.h"
 #include "recording/recording.h"
 #include "serial/mscomm.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -147,6 +149,8 @@ void RecordingTest::refusedFileEndsTheProgramBeforeAnyWindow_data()
     QTest::newRow("capture into a missing folder -> refused")
         << QStringList{"--capture", "%1/missing/raw.bin"}
         << "--capture \"%1/missing/raw.bin\": No such file or directory";
+    QTest::newRow("capture into a read-only file -> refused")
+        << QStringList{"--capture", "%1/locked.bin"} << "--capture \"%1/locked.bin\": Permission denied";
     QTest::newRow("good record file, capture into a folder -> refused")
         << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << "--capture \"%1\": is a directory";
 }
@@ -159,7 +163,21 @@ void RecordingTest::refusedFileEndsTheProgramBeforeAnyWindow()
     QTemporaryDir dir;
     const QByteArray other = "name,age\r\nBob,3\r\n";
     QVERIFY(writeFile(dir.filePath(QStringLiteral("other.csv")), other));
+    const QString locked = dir.filePath(QStringLiteral("locked.bin"));
+    QVERIFY(writeFile(locked, {}));
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
     arguments.replaceInStrings(QStringLiteral("%1"), dir.path());
+
+    // Run as an ordinary user, as people do: root may write anywhere.
+    QString command = QStringLiteral(SENSOR_MONITOR_PROGRAM);
+    if (runningAsRoot()) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            QSKIP("running as root and setpriv is not installed: cannot run the program as an ordinary user");
+        arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", command} + arguments;
+        command = setpriv;
+    }
 
     // No display at all: a program that got as far as a window would fail otherwise.
     QProcess program;
@@ -168,7 +186,7 @@ void RecordingTest::refusedFileEndsTheProgramBeforeAnyWindow()
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(SENSOR_MONITOR_PROGRAM), arguments);
+    program.start(command, arguments);
     QVERIFY(program.waitForFinished(30000));
 
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -176,7 +194,7 @@ void RecordingTest::refusedFileEndsTheProgramBeforeAnyWindow()
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
              QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path()) + u'\n');
     QCOMPARE(contentsOf(dir.filePath(QStringLiteral("other.csv"))), other);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("other.csv")});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"locked.bin", "other.csv"}));
 }
 
 void RecordingTest::captureKeepsEveryByteOfABurst()

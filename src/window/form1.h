@@ -33,7 +33,8 @@ class Form1 : public QWidget {
 public:
     explicit Form1(ReceptionState &reception, QWidget *parent = nullptr);
 
-    // The time of day that labels each sample; tests replace it.
+    // The clock whose reading labels each sample and dates its recorded
+    // line; tests replace it.
     void setClock(rt::Clock clock);
 
     // Hands every tick's row and every received byte to the files the
