@@ -94,28 +94,36 @@ void RecordingTest::ticksBecomeCsvLines_data()
     QTest::addColumn<QByteArray>("before"); // the file's bytes before the run; null: no file
     QTest::addColumn<QList<QByteArray>>("ticks");
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("utcOffset"); // of the tick's clock, in seconds
 
+    const int kUtcPlus3 = 3 * 3600;
     const QByteArray first = "2026-12-06T14:03:07+03:00,";
     const QByteArray second = "2026-12-06T14:03:08+03:00,";
     QTest::newRow("record, silence -> header, quoted text with CR LF, 0,0,0 and no text")
         << QByteArray() << QList<QByteArray>{"512,300,1023\r\n", ""}
-        << kHeader + first + "512,300,1023,record,\"512,300,1023\r\n\"\r\n" + second + "0,0,0,silent,\r\n";
+        << kHeader + first + "512,300,1023,record,\"512,300,1023\r\n\"\r\n" + second + "0,0,0,silent,\r\n"
+        << kUtcPlus3;
     QTest::newRow("text with quotes rejected -> repeated values, quotes doubled")
         << QByteArray() << QList<QByteArray>{"1,2,3\n", "say \"hi\",\r"}
-        << kHeader + first + "1,2,3,record,\"1,2,3\n\"\r\n" + second + "1,2,3,repeated,\"say \"\"hi\"\",\r\"\r\n";
+        << kHeader + first + "1,2,3,record,\"1,2,3\n\"\r\n" + second + "1,2,3,repeated,\"say \"\"hi\"\",\r\"\r\n"
+        << kUtcPlus3;
     QTest::newRow("plain rejected text -> written as it is")
         << QByteArray() << QList<QByteArray>{"1,2,3", "abc"}
-        << kHeader + first + "1,2,3,record,\"1,2,3\"\r\n" + second + "1,2,3,repeated,abc\r\n";
+        << kHeader + first + "1,2,3,record,\"1,2,3\"\r\n" + second + "1,2,3,repeated,abc\r\n" << kUtcPlus3;
     QTest::newRow("Latin-1 units -> UTF-8 text")
         << QByteArray() << QList<QByteArray>{"5,6,7 \xB0" "C\xE9\r\n"}
-        << kHeader + first + "5,6,7,record,\"5,6,7 \xC2\xB0" "C\xC3\xA9\r\n\"\r\n";
+        << kHeader + first + "5,6,7,record,\"5,6,7 \xC2\xB0" "C\xC3\xA9\r\n\"\r\n" << kUtcPlus3;
     QTest::newRow("field out of range -> overflow, no values")
-        << QByteArray() << QList<QByteArray>{"9,40000,1\r\n"} << kHeader + first + ",,,overflow,\"9,40000,1\r\n\"\r\n";
+        << QByteArray() << QList<QByteArray>{"9,40000,1\r\n"} << kHeader + first + ",,,overflow,\"9,40000,1\r\n\"\r\n"
+        << kUtcPlus3;
     QTest::newRow("empty file -> header written")
-        << QByteArray("") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n";
+        << QByteArray("") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3;
     const QByteArray earlier = kHeader + "2026-12-05T09:00:00+03:00,1,1,1,record,x\r\n";
     QTest::newRow("earlier recording -> appended, no second header")
-        << earlier << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n";
+        << earlier << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3;
+    QTest::newRow("clock west of UTC -> negative offset with minutes")
+        << QByteArray() << QList<QByteArray>{""} << kHeader + "2026-12-06T14:03:07-04:30,0,0,0,silent,\r\n"
+        << -(4 * 3600 + 30 * 60);
 }
 
 void RecordingTest::ticksBecomeCsvLines()
@@ -123,6 +131,7 @@ void RecordingTest::ticksBecomeCsvLines()
     QFETCH(QByteArray, before);
     QFETCH(QList<QByteArray>, ticks);
     QFETCH(QByteArray, after);
+    QFETCH(int, utcOffset);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ticks.csv"));
@@ -130,6 +139,7 @@ void RecordingTest::ticksBecomeCsvLines()
         QVERIFY(writeFile(path, before));
     Monitor monitor(path, {});
     QCOMPARE(monitor.refusal, QString());
+    monitor.clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(utcOffset));
     for (const QByteArray &text : ticks)
         QVERIFY(monitor.tick(text));
     // Each line is on disk at its tick: nothing waits for the window to close.

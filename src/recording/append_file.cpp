@@ -14,7 +14,6 @@ QString AppendFile::path() const
 
 QString AppendFile::openForAppend(const QString &path)
 {
-    // Opening a directory for writing may succeed on some systems; say so plainly.
     const QFileInfo info(path);
     if (info.isDir())
         return QStringLiteral("is a directory");

@@ -27,10 +27,9 @@ QString outcomeName(TickOutcome outcome)
 QString offsetText(int secondsEastOfUtc)
 {
     const int minutes = std::abs(secondsEastOfUtc) / 60;
-    return QLatin1Char(secondsEastOfUtc < 0 ? '-' : '+')
-           + QStringLiteral("%1:%2")
-                 .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const QString hoursAndMinutes =
+        QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QLatin1Char(secondsEastOfUtc < 0 ? '-' : '+') + hoursAndMinutes;
 }
 
 } // namespace
@@ -43,7 +42,7 @@ QByteArray tickHeaderLine()
 
 QString isoTimeText(const QDateTime &time)
 {
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + offsetText(time.offsetFromUtc());
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + offsetText(time.offsetFromUtc());
 }
 
 QByteArray tickLine(const TickRow &row)
