@@ -1,6 +1,7 @@
 #include "app/termination_signals.h"
 #include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
+#include "recording/recording.h"
 #include "window/form1.h"
 
 #include <QApplication>
@@ -35,6 +36,15 @@ int main(int argc, char *argv[])
     }
     const MonitorOptions &options = verdict.options;
 
+    // Files are checked before any window too: a refused file ends the
+    // program with the reason, even where there is no display.
+    Recording recording;
+    if (const QString refusal = openRecording(recording, verdict.options.recordPath, verdict.options.capturePath);
+        !refusal.isEmpty()) {
+        std::fputs(refusal.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_MONITOR_VERSION));
     // Docks, task switchers and Wayland compositors find the menu entry's name and icon by it.
@@ -61,6 +71,7 @@ int main(int argc, char *argv[])
     if (demo)
         window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
 #endif
+    window.keepRecords(recording.ticks, recording.bytes);
     window.show();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window, &Form1::Command1_Click);

@@ -28,7 +28,7 @@ struct Monitor {
     {
         comm.setDeviceMap({{QStringLiteral("1"), device.slavePath()}});
         form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
-        form.setClock([this] { return times.isEmpty() ? QTime(12, 0, 0) : times.takeFirst(); });
+        form.setClock([this] { return QDateTime(QDate(2026, 12, 6), times.isEmpty() ? QTime(12, 0, 0) : times.takeFirst()); });
     }
     void press() { QTest::mouseClick(form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton); }
     QString box(const char *name) const { return form.findChild<QLineEdit *>(QLatin1String(name))->text(); }
@@ -147,7 +147,7 @@ void TickTest::closingAndReopeningKeepsTheRows()
 void TickTest::deviceSendingEverySecondFillsBoxesAndChart()
 {
     Monitor monitor;
-    monitor.form.setClock([] { return QTime::currentTime(); });
+    monitor.form.setClock([] { return QDateTime::currentDateTime(); });
     monitor.form.show();
     QTest::mouseClick(monitor.form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton);
 

@@ -6,6 +6,7 @@
 enum class RecordOutcome {
     Rejected, // shown only: not starting with a digit, or no whole record
     Parsed,   // Sens_A, Sens_B, Sens_C hold the record's three fields
+    Silent,   // fewer than two characters waited: nothing taken, values 0 (Read_Record only)
 };
 
 // Judges state.Rx_Line, the text taken from the port in one tick, and

@@ -6,7 +6,7 @@
 
 #include <QLineEdit>
 
-void Read_Record(ReceptionState &state, MSComm &port, const ReceptionBoxes &boxes)
+RecordOutcome Read_Record(ReceptionState &state, MSComm &port, const ReceptionBoxes &boxes)
 {
     // A single character is left waiting: it leads a later tick's text.
     if (port.InBufferCount() < 2) {
@@ -17,13 +17,14 @@ void Read_Record(ReceptionState &state, MSComm &port, const ReceptionBoxes &boxe
         state.Sens_B = 0;
         boxes.values[2]->clear();
         state.Sens_C = 0;
-        return;
+        return RecordOutcome::Silent;
     }
     state.Rx_Line = port.Input();
     boxes.raw.setText(state.Rx_Line);
     if (parseRecord(state) != RecordOutcome::Parsed)
-        return;
+        return RecordOutcome::Rejected;
     boxes.values[0]->setText(rt::plainText(state.Sens_A));
     boxes.values[1]->setText(rt::plainText(state.Sens_B));
     boxes.values[2]->setText(rt::plainText(state.Sens_C));
+    return RecordOutcome::Parsed;
 }

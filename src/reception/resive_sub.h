@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reception/reception_state.h"
+#include "reception/record_parser.h"
 
 #include <array>
 
@@ -16,6 +17,6 @@ struct ReceptionBoxes {
 // Takes one record from the port: with fewer than 2 characters waiting it
 // empties the boxes and zeroes the values; otherwise it takes everything
 // waiting, shows it raw and, when a record parses, shows its three values.
-// Errors (the overflow error of a field) leave the state as the failing
-// step left it.
-void Read_Record(ReceptionState &state, MSComm &port, const ReceptionBoxes &boxes);
+// Tells which of these happened. Errors (the overflow error of a field)
+// leave the state as the failing step left it.
+RecordOutcome Read_Record(ReceptionState &state, MSComm &port, const ReceptionBoxes &boxes);

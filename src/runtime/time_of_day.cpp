@@ -4,7 +4,7 @@ namespace rt {
 
 Clock systemClock()
 {
-    return [] { return QTime::currentTime(); };
+    return [] { return QDateTime::currentDateTime(); };
 }
 
 QString timeOfDayText(const QTime &time)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -7,9 +8,10 @@
 
 namespace rt {
 
-// What the chart labels its samples with; replaceable so that tests can
+// The local date and time of a tick: its time of day labels the chart row,
+// the whole reading dates the recorded line. Replaceable so that tests can
 // choose the time.
-using Clock = std::function<QTime()>;
+using Clock = std::function<QDateTime()>;
 
 Clock systemClock();
 

@@ -374,6 +374,8 @@ int MSComm::InBufferSize() const
 void MSComm::takeArrivedBytes()
 {
     const QByteArray bytes = m_port.readAll();
+    if (!bytes.isEmpty())
+        emit received(bytes);
     const qsizetype room = std::max<qsizetype>(0, kReceiveBufferSize - m_received.size());
     m_received.append(bytes.first(std::min(room, bytes.size())));
 }

@@ -105,6 +105,10 @@ signals:
     // and the host's reason.
     void deviceFailed(int port, const QString &description);
 
+    // Everything read from the device, as it came and before the receive
+    // buffer dropped any of it.
+    void received(const QByteArray &bytes);
+
 public:
     // Why the last PortOpen = true failed; reason None after a success.
     OpenFailure lastOpenFailure() const;

@@ -4,6 +4,8 @@
 #include "chart/chart_scroll.h"
 #include "chart/grap_chart.h"
 #include "reception/resive_sub.h"
+#include "recording/byte_capture.h"
+#include "recording/tick_recorder.h"
 #include "runtime/int16.h"
 #include "runtime/number_text.h"
 #include "runtime/numbered_error.h"
@@ -11,6 +13,7 @@
 #include "setup/setup_chart.h"
 #include "window/port_combo_box.h"
 #include "window/port_messages.h"
+#include "window/recording_messages.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -25,6 +28,20 @@ namespace {
 const QString kOpenCaption = QStringLiteral("Открыть порт");
 const QString kCloseCaption = QStringLiteral("Закрыть порт");
 constexpr int kTickMs = 1000;
+
+// The recording's name for what Read_Record did.
+TickOutcome tickOutcomeOf(RecordOutcome outcome)
+{
+    switch (outcome) {
+    case RecordOutcome::Parsed:
+        return TickOutcome::Record;
+    case RecordOutcome::Rejected:
+        return TickOutcome::Repeated;
+    case RecordOutcome::Silent:
+        break;
+    }
+    return TickOutcome::Silent;
+}
 
 constexpr int kSpeeds[Form1::kSpeedCount] = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
 
@@ -55,6 +72,18 @@ void Form1::setClock(rt::Clock clock)
 void Form1::assignPort(int port, const QString &path, const QString &description)
 {
     m_comm->ports().assign(port, path, description);
+}
+
+void Form1::keepRecords(TickRecorder &ticks, ByteCapture &bytes)
+{
+    if (ticks.isWriting()) {
+        m_recorder = &ticks;
+        connect(&ticks, &TickRecorder::failed, this, &Form1::onRecordingFailed);
+    }
+    if (bytes.isWriting()) {
+        connect(m_comm, &MSComm::received, &bytes, &ByteCapture::capture);
+        connect(&bytes, &ByteCapture::failed, this, &Form1::onCaptureFailed);
+    }
 }
 
 void Form1::connectEvents()
@@ -184,13 +213,34 @@ void Form1::refreshPortTooltips()
 
 void Form1::Timer1_Timer()
 {
+    // One clock reading labels the chart row and dates the recorded line.
+    const QDateTime now = m_clock();
     // An error (a field out of range, say) ends this tick where it happened;
     // the state stays as that step left it and the next tick runs as usual.
     try {
-        Read_Record(m_reception, *m_comm, {*m_raw, m_values});
-        scrollAndAppend(m_chart->grid(), {m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C},
-                        rt::timeOfDayText(m_clock()));
+        const RecordOutcome outcome = Read_Record(m_reception, *m_comm, {*m_raw, m_values});
+        const std::array<rt::Int16, 3> values{m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C};
+        scrollAndAppend(m_chart->grid(), values, rt::timeOfDayText(now.time()));
         m_chart->setAccessibleDescription(latestSampleDescription(m_chart->grid()));
-    } catch (const rt::NumberedError &) {
+        recordTick({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
+    } catch (const rt::NumberedError &error) {
+        if (error.number() == rt::Overflow)
+            recordTick({now, TickOutcome::Overflow, {}, m_raw->text()});
     }
+}
+
+void Form1::recordTick(const TickRow &row)
+{
+    if (m_recorder)
+        m_recorder->record(row);
+}
+
+void Form1::onRecordingFailed(const QString &path, bool diskFull, const QString &reason)
+{
+    showError(recordingStoppedText(path, diskFull), reason);
+}
+
+void Form1::onCaptureFailed(const QString &path, bool diskFull, const QString &reason)
+{
+    showError(captureStoppedText(path, diskFull), reason);
 }

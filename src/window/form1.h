@@ -7,6 +7,7 @@
 
 #include <array>
 
+class ByteCapture;
 class GrapChart;
 class MSComm;
 class PortComboBox;
@@ -17,6 +18,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class TickRecorder;
+struct TickRow;
 
 namespace rt {
 class NumberedError;
@@ -30,12 +33,16 @@ class Form1 : public QWidget {
 public:
     explicit Form1(ReceptionState &reception, QWidget *parent = nullptr);
 
-    // The time of day that labels each sample; tests replace it.
+    // The clock whose reading labels each sample and dates its recorded
+    // line; tests replace it.
     void setClock(rt::Clock clock);
 
     // Com `port` opens `path` from now on; `description`, when not empty, is
     // what the port list's tooltip says about it.
     void assignPort(int port, const QString &path, const QString &description = {});
+    // Hands every tick's row and every received byte to the files the
+    // command line asked for; without this call nothing is written.
+    void keepRecords(TickRecorder &ticks, ByteCapture &bytes);
 
     static constexpr int kSpeedCount = 8;
 
@@ -62,9 +69,13 @@ private:
     void onDeviceFailed(int port, const QString &description);
     void showError(const QString &text, const QString &detail);
     void refreshPortTooltips();
+    void recordTick(const TickRow &row);
+    void onRecordingFailed(const QString &path, bool diskFull, const QString &reason);
+    void onCaptureFailed(const QString &path, bool diskFull, const QString &reason);
 
     ReceptionState &m_reception;
     rt::Clock m_clock = rt::systemClock();
+    TickRecorder *m_recorder = nullptr; // not owned; none without --record
 
     GrapChart *m_chart = nullptr;
     QPushButton *m_exit = nullptr;
