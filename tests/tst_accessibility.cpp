@@ -78,7 +78,7 @@ void AccessibilityTest::chartDescribesTheLatestSample()
     comm.setDeviceMap({{QStringLiteral("1"), device.slavePath()}});
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
     QList<QTime> times{QTime(14, 3, 7), QTime(14, 3, 8)};
-    form.setClock([&times] { return times.takeFirst(); });
+    form.setClock([&times] { return QDateTime(QDate(2026, 12, 6), times.takeFirst()); });
     QTest::mouseClick(form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton);
 
     for (const QByteArray &text : ticks) {
