@@ -1,67 +1,25 @@
 // The open/close button against pseudo-terminal devices: what the user sees
 // and what really happens on the line.
-#include "pty_pair.h"
+#include "monitor.h"
 #include "unprivileged.h"
-#include "reception/reception_state.h"
-#include "serial/mscomm.h"
-#include "window/form1.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QRadioButton>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSerialPort>
-#include <QSysInfo>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
+#include <QSysInfo>
 
 #include <sys/stat.h>
 #include <termios.h>
 
 namespace {
 
-const QString kOpen = QStringLiteral("Открыть порт");
-const QString kClose = QStringLiteral("Закрыть порт");
-
-// One window with its controls at hand, ports mapped to test devices.
-struct Monitor {
-    ReceptionState reception;
-    Form1 form{reception};
-    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
-    QAbstractButton &button = *form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"));
-    QComboBox &ports = *form.findChild<QComboBox *>(QStringLiteral("Com_select"));
-    QTimer &timer = *form.findChild<QTimer *>(QStringLiteral("Timer1"));
-
-    explicit Monitor(const QVariantMap &devices = {})
-    {
-        comm.setDeviceMap(devices);
-        form.show();
-    }
-    void chooseSpeed(int index)
-    {
-        QTest::mouseClick(form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(%1)").arg(index)), Qt::LeftButton);
-    }
-    void press() { QTest::mouseClick(&button, Qt::LeftButton); }
-    // Chooses port `port` in the list and presses the button.
-    void openPort(int port)
-    {
-        ports.setCurrentIndex(port - 1);
-        press();
-    }
-    bool looksOpen() const { return button.text() == kClose && timer.isActive() && comm.PortOpen(); }
-    bool looksClosed() const { return button.text() == kOpen && !timer.isActive() && !comm.PortOpen(); }
-};
-
-QMessageBox *shownBox()
+// Com `port` alone has a device: the monitor's pseudo-terminal, or `path`.
+void mapOnly(Monitor &monitor, int port, const QString &path = {})
 {
-    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    monitor.comm.setDeviceMap({{QString::number(port), path.isEmpty() ? monitor.device.slavePath() : path}});
 }
 
 } // namespace
@@ -98,28 +56,26 @@ void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice()
     QFETCH(int, entry);
     QFETCH(int, speedIndex);
     QFETCH(uint, speed);
-    PtyPair device;
-    QVERIFY(device.isValid());
-    Monitor monitor({{QString::number(entry + 1), device.slavePath()}});
-    monitor.ports.setCurrentIndex(entry);
+    Monitor monitor;
+    mapOnly(monitor, entry + 1);
     monitor.chooseSpeed(speedIndex);
 
-    monitor.press();
+    monitor.openPort(entry + 1);
 
     QVERIFY(monitor.looksOpen());
     QCOMPARE(monitor.timer.interval(), 1000);
     QCOMPARE(monitor.comm.CommPort(), entry + 1);
-    const termios line = device.slaveTermios();
+    const termios line = monitor.device.slaveTermios();
     QCOMPARE(uint(cfgetispeed(&line)), speed);
     QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
-    QVERIFY(!shownBox());
+    QVERIFY(!Monitor::shownBox());
 }
 
 void OpenCloseTest::secondPressClosesAndWritesTheSpeedAgain()
 {
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("3"), device.slavePath()}});
+    Monitor monitor;
+    mapOnly(monitor, 3);
     monitor.chooseSpeed(4);
     monitor.openPort(3);
     QVERIFY(monitor.looksOpen());
@@ -130,53 +86,53 @@ void OpenCloseTest::secondPressClosesAndWritesTheSpeedAgain()
     QVERIFY(monitor.looksClosed());
     QCOMPARE(monitor.comm.Settings(), QStringLiteral("57600,n,8,1"));
     // The device is free again: another program can take it.
-    QSerialPort other(device.slavePath());
+    QSerialPort other(monitor.device.slavePath());
     QVERIFY(other.open(QIODevice::ReadOnly));
 }
 
 void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed_data()
 {
-    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("port"); // 0: no entry chosen
     QTest::addColumn<QString>("device"); // none, vanished, held (by an opener), flocked
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("detailPart");
 
     const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
     QTest::newRow("Com 5 with no device -> invalid port 5")
-        << 4 << "none" << QStringLiteral("Невозможно Открыть Com порт 5") << QStringLiteral("нет");
+        << 5 << "none" << QStringLiteral("Невозможно Открыть Com порт 5") << QStringLiteral("нет");
     QTest::newRow("no entry chosen -> invalid port 0")
-        << -1 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringLiteral("нет");
+        << 0 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringLiteral("нет");
     QTest::newRow("Com 2 on a vanished device -> invalid port 2")
-        << 1 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringLiteral("/dev/");
+        << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringLiteral("/dev/");
     QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
-        << 3 << "held" << busy << QStringLiteral("занято программой tst_open_close (PID");
+        << 4 << "held" << busy << QStringLiteral("занято программой tst_open_close (PID");
     QTest::newRow("Com 4 flocked by another program -> repeated attempt, port closed again")
-        << 3 << "flocked" << busy << QStringLiteral("flock");
+        << 4 << "flocked" << busy << QStringLiteral("flock");
 }
 
 void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
 {
-    QFETCH(int, entry);
+    QFETCH(int, port);
     QFETCH(QString, device);
     QFETCH(QString, text);
     QFETCH(QString, detailPart);
 
-    PtyPair pty;
-    QVariantMap devices;
-    if (device != u"none")
-        devices.insert(QString::number(entry + 1), device == u"vanished" ? QStringLiteral("/dev/ttyNoSuchDevice7") : pty.slavePath());
-    QSerialPort holder(pty.slavePath());
+    Monitor monitor;
+    monitor.comm.setDeviceMap({});
+    if (device == u"vanished")
+        mapOnly(monitor, port, QStringLiteral("/dev/ttyNoSuchDevice7"));
+    else if (device != u"none")
+        mapOnly(monitor, port);
+    QSerialPort holder(monitor.device.slavePath());
     if (device == u"held")
         QVERIFY(holder.open(QIODevice::ReadOnly));
     if (device == u"flocked")
-        QVERIFY(pty.holdFlock());
-    Monitor monitor(devices);
-    monitor.ports.setCurrentIndex(entry);
+        QVERIFY(monitor.device.holdFlock());
 
-    monitor.press();
+    monitor.openPort(port);
 
-    QTRY_VERIFY(shownBox());
-    QMessageBox *box = shownBox();
+    QTRY_VERIFY(Monitor::shownBox());
+    QMessageBox *box = Monitor::shownBox();
     QCOMPARE(box->windowTitle(), QStringLiteral("Ошибка"));
     QCOMPARE(box->text(), text);
     QCOMPARE(box->icon(), QMessageBox::Critical);
@@ -184,7 +140,7 @@ void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
     QVERIFY(monitor.looksClosed());
 
     box->button(QMessageBox::Ok)->click();
-    QTRY_VERIFY(!shownBox());
+    QTRY_VERIFY(!Monitor::shownBox());
 }
 
 // A run killed as root leaves its lock file behind, and an ordinary user may
@@ -218,13 +174,14 @@ void OpenCloseTest::staleLockOfAStoppedRunIsNamedWithItsRemedy()
     const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));
     if (!qEnvironmentVariableIsSet(deviceVariable) || !QFile::exists(lockPath))
         QSKIP("only root can leave a lock file that this user cannot remove");
-    Monitor monitor({{QStringLiteral("2"), qEnvironmentVariable(deviceVariable)}});
+    Monitor monitor;
+    mapOnly(monitor, 2, qEnvironmentVariable(deviceVariable));
 
     monitor.openPort(2);
 
-    QTRY_VERIFY(shownBox());
-    QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
-    const QString detail = shownBox()->informativeText();
+    QTRY_VERIFY(Monitor::shownBox());
+    QCOMPARE(Monitor::shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+    const QString detail = Monitor::shownBox()->informativeText();
     QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm ") + lockPath)
                  && !detail.contains(QStringLiteral("PID")),
              qPrintable(detail));
@@ -235,82 +192,78 @@ void OpenCloseTest::staleLockOfAStoppedRunIsNamedWithItsRemedy()
 // порт» that meets it before the event loop has noticed the hang-up closes.
 void OpenCloseTest::closePressClosesEvenWhenTheDeviceRefusesTheSpeed()
 {
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
+    Monitor monitor;
     monitor.openPort(1);
     QVERIFY(monitor.looksOpen());
     monitor.chooseSpeed(0);
-    device.hangUp();
+    monitor.device.hangUp();
 
     monitor.button.click();
 
     QVERIFY(monitor.looksClosed());
     QCoreApplication::processEvents();
-    QVERIFY(!shownBox());
+    QVERIFY(!Monitor::shownBox());
 }
 
 void OpenCloseTest::unreadableDeviceShowsInvalidPortWithTheGroupToJoin()
 {
     RERUN_AS_NOBODY_WHEN_ROOT();
-    PtyPair device;
-    QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0), 0);
-    Monitor monitor({{QStringLiteral("7"), device.slavePath()}});
+    Monitor monitor;
+    const QString path = monitor.device.slavePath();
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    mapOnly(monitor, 7);
 
     monitor.openPort(7);
 
-    QTRY_VERIFY(shownBox());
-    QCOMPARE(shownBox()->text(), QStringLiteral("Невозможно Открыть Com порт 7"));
-    const QString detail = shownBox()->informativeText();
-    QVERIFY2(detail.contains(QStringLiteral("Нет прав")) && detail.contains(device.slavePath()), qPrintable(detail));
+    QTRY_VERIFY(Monitor::shownBox());
+    QCOMPARE(Monitor::shownBox()->text(), QStringLiteral("Невозможно Открыть Com порт 7"));
+    const QString detail = Monitor::shownBox()->informativeText();
+    QVERIFY2(detail.contains(QStringLiteral("Нет прав")) && detail.contains(path), qPrintable(detail));
     // A terminal's group is "tty": the user is told which group opens the device.
-    QVERIFY2(detail.contains(QFileInfo(device.slavePath()).group()), qPrintable(detail));
+    QVERIFY2(detail.contains(QFileInfo(path).group()), qPrintable(detail));
     QVERIFY(monitor.looksClosed());
 }
 
 void OpenCloseTest::charactersSentBeforeOpeningNeverAppear()
 {
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
-    QVERIFY(device.send("999,999,999\r\n"));
+    Monitor monitor;
+    QVERIFY(monitor.device.send("999,999,999\r\n"));
     monitor.openPort(1);
     QVERIFY(monitor.looksOpen());
 
-    QVERIFY(device.send("1,2,3\r\n"));
-    QTRY_COMPARE(monitor.comm.InBufferCount(), 7);
-    monitor.form.Timer1_Timer();
+    QVERIFY(monitor.tick("1,2,3\r\n"));
 
-    QCOMPARE(monitor.form.findChild<QLineEdit *>(QStringLiteral("Resive"))->text(), QStringLiteral("1,2,3\r\n"));
+    QCOMPARE(monitor.text(QStringLiteral("Resive")), QStringLiteral("1,2,3\r\n"));
     QCOMPARE(monitor.reception.Sens_A, 1);
 }
 
 void OpenCloseTest::hangUpWhileOpenClosesOnceWithOneMessage()
 {
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("6"), device.slavePath()}});
+    Monitor monitor;
+    mapOnly(monitor, 6);
     monitor.openPort(6);
     QVERIFY(monitor.looksOpen());
     QSignalSpy failures(&monitor.comm, &MSComm::deviceFailed);
 
-    device.hangUp();
+    monitor.device.hangUp();
 
-    QTRY_VERIFY(shownBox());
+    QTRY_VERIFY(Monitor::shownBox());
     QVERIFY(monitor.looksClosed());
-    QVERIFY2(shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(shownBox()->text()));
+    QVERIFY2(Monitor::shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(Monitor::shownBox()->text()));
     // A port left open on a hung-up device reports errors without end: one
     // report, one box, and none may follow.
     QVERIFY(!failures.wait(200));
     QCOMPARE(failures.count(), 1);
-    shownBox()->button(QMessageBox::Ok)->click();
+    Monitor::shownBox()->button(QMessageBox::Ok)->click();
 }
 
 void OpenCloseTest::droppedDownListTellsTheDeviceBehindEachPort()
 {
-    PtyPair device;
-    Monitor monitor({{QStringLiteral("1"), device.slavePath()}});
+    Monitor monitor;
 
     monitor.ports.showPopup();
 
-    QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), device.slavePath());
+    QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), monitor.device.slavePath());
     QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
     monitor.ports.hidePopup();
 }

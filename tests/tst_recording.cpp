@@ -1,28 +1,16 @@
 // The tick log and the raw capture: what reaches the files, what the
 // program refuses at start, and what happens when a file stops taking data.
-#include "chart/grap_chart.h"
-#include "pty_pair.h"
+#include "monitor.h"
 #include "unprivileged.h"
-#include "reception/reception_state.h"
 #include "recording/recording.h"
-#include "serial/mscomm.h"
-#include "window/form1.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimeZone>
-#include <QTimer>
 
 #include <thread>
-#include <utility>
 
 namespace {
 
@@ -40,37 +28,17 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// A window recording to the files given, its Com 1 a pseudo-terminal, the
-// port open. Its clock starts at 2026-12-06 14:03:07 (UTC+3) and goes on a
-// second a tick.
-struct Monitor {
-    PtyPair device;
+// A monitor recording to the files given, its Com 1 open. The files outlive the window.
+struct RecordingMonitor {
     Recording recording;
-    ReceptionState reception;
-    Form1 form{reception};
-    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
-    QDateTime clock{QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(3 * 3600)};
     QString refusal;
+    Monitor monitor;
 
-    Monitor(const QString &recordPath, const QString &capturePath)
+    RecordingMonitor(const QString &recordPath, const QString &capturePath)
+        : refusal(openRecording(recording, recordPath, capturePath))
     {
-        refusal = openRecording(recording, recordPath, capturePath);
-        form.keepRecords(recording.ticks, recording.bytes);
-        comm.setDeviceMap({{QStringLiteral("1"), device.slavePath()}});
-        form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
-        form.setClock([this] { return std::exchange(clock, clock.addSecs(1)); });
-        form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
-    }
-    QString shown() const { return form.findChild<QLineEdit *>(QStringLiteral("Resive"))->text(); }
-    int newestA() const { return int(form.findChild<GrapChart *>(QStringLiteral("Grap_Chart"))->grid().valueAt(20, 1)); }
-
-    // The device sends `text`; the tick runs once the port has taken it in.
-    bool tick(const QByteArray &text)
-    {
-        if (!device.send(text) || !QTest::qWaitFor([&] { return comm.InBufferCount() == text.size(); }))
-            return false;
-        form.Timer1_Timer();
-        return true;
+        monitor.form.keepRecords(recording.ticks, recording.bytes);
+        monitor.openPort(1);
     }
 };
 
@@ -137,8 +105,9 @@ void RecordingTest::ticksBecomeCsvLines()
     const QString path = dir.filePath(QStringLiteral("ticks.csv"));
     if (!before.isNull())
         QVERIFY(writeFile(path, before));
-    Monitor monitor(path, {});
-    QCOMPARE(monitor.refusal, QString());
+    RecordingMonitor recording(path, {});
+    QCOMPARE(recording.refusal, QString());
+    Monitor &monitor = recording.monitor;
     monitor.clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(utcOffset));
     for (const QByteArray &text : ticks)
         QVERIFY(monitor.tick(text));
@@ -211,8 +180,9 @@ void RecordingTest::captureKeepsEveryByteOfABurst()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("raw.bin"));
-    Monitor monitor({}, path);
-    QCOMPARE(monitor.refusal, QString());
+    RecordingMonitor recording({}, path);
+    QCOMPARE(recording.refusal, QString());
+    Monitor &monitor = recording.monitor;
 
     // 1 MiB with every byte value, far more than a tick's buffer can hold.
     QByteArray burst(1 << 20, Qt::Uninitialized);
@@ -224,7 +194,7 @@ void RecordingTest::captureKeepsEveryByteOfABurst()
     QTimer sampling;
     connect(&sampling, &QTimer::timeout, &monitor.form, [&] {
         monitor.form.Timer1_Timer();
-        longestShown = std::max(longestShown, monitor.shown().size());
+        longestShown = std::max(longestShown, monitor.text(QStringLiteral("Resive")).size());
         ++ticks;
     });
     sampling.start(5);
@@ -257,8 +227,9 @@ void RecordingTest::fileThatFailsIsReportedOnceAndMonitoringGoesOn()
     QFETCH(QString, message);
 
     const QString full = QStringLiteral("/dev/full");
-    Monitor monitor(record ? full : QString(), record ? QString() : full);
-    QCOMPARE(monitor.refusal, QString());
+    RecordingMonitor recording(record ? full : QString(), record ? QString() : full);
+    QCOMPARE(recording.refusal, QString());
+    Monitor &monitor = recording.monitor;
     for (const char *text : {"1,2,3\r\n", "4,5,6\r\n", "7,8,9\r\n"})
         QVERIFY(monitor.tick(text));
 
@@ -266,7 +237,7 @@ void RecordingTest::fileThatFailsIsReportedOnceAndMonitoringGoesOn()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first()->windowTitle(), QStringLiteral("Ошибка"));
     QCOMPARE(boxes.first()->text(), message);
-    QCOMPARE(monitor.newestA(), 7);
+    QCOMPARE(monitor.values(20), Row({7, 8, 9}));
     QVERIFY(monitor.comm.PortOpen());
 }
 

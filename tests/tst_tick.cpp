@@ -1,59 +1,10 @@
 // The sampling tick: what one second of the device's output does to the
-// boxes and the chart, and the whole road from the line to the chart.
-#include "chart/grap_chart.h"
-#include "pty_pair.h"
-#include "reception/reception_state.h"
-#include "serial/mscomm.h"
-#include "window/form1.h"
+// boxes, the chart and the chart's description, and the whole road from the
+// demo device to the chart.
+#include "monitor.h"
+#include "sim/pty_device.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTest>
-#include <QTimer>
-
-namespace {
-
-using Row = QList<int>;
-
-struct Monitor {
-    PtyPair device;
-    ReceptionState reception;
-    Form1 form{reception};
-    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
-    GrapChart &chart = *form.findChild<GrapChart *>(QStringLiteral("Grap_Chart"));
-    QList<QTime> times;
-
-    Monitor()
-    {
-        comm.setDeviceMap({{QStringLiteral("1"), device.slavePath()}});
-        form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
-        form.setClock([this] { return QDateTime(QDate(2026, 12, 6), times.isEmpty() ? QTime(12, 0, 0) : times.takeFirst()); });
-    }
-    void press() { QTest::mouseClick(form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton); }
-    QString box(const char *name) const { return form.findChild<QLineEdit *>(QLatin1String(name))->text(); }
-
-    // The device sends `text`; the tick runs once the port has taken it in.
-    bool tick(const QByteArray &text)
-    {
-        if (!device.send(text))
-            return false;
-        if (!QTest::qWaitFor([&] { return comm.InBufferCount() == text.size(); }))
-            return false;
-        form.Timer1_Timer();
-        return true;
-    }
-    Row values(int row) const
-    {
-        Row cells;
-        for (int column = 1; column <= 3; ++column)
-            cells << int(chart.grid().valueAt(row, column));
-        return cells;
-    }
-    QString label(int row) const { return chart.grid().rowLabelAt(row); }
-};
-
-} // namespace
+#include <QAccessible>
 
 class TickTest : public QObject {
     Q_OBJECT
@@ -63,7 +14,7 @@ private slots:
     void tickOutcomes();
     void labelsFollowTheClockPastMidnight();
     void closingAndReopeningKeepsTheRows();
-    void deviceSendingEverySecondFillsBoxesAndChart();
+    void demoDeviceFillsTheChartEverySecond();
 };
 
 void TickTest::tickOutcomes_data()
@@ -73,6 +24,8 @@ void TickTest::tickOutcomes_data()
     QTest::addColumn<Row>("row19");
     QTest::addColumn<Row>("row20");
     QTest::addColumn<QStringList>("boxes"); // Resive, A, B, C after the last tick
+    // The chart's description for a screen reader follows its newest row,
+    // labelled 14:03:07 for the first tick and a second later for each next one.
 
     const QByteArray record = "512,300,1023\r\n";
     const Row first{512, 300, 1023};
@@ -108,21 +61,24 @@ void TickTest::tickOutcomes()
     QFETCH(QStringList, boxes);
 
     Monitor monitor;
-    monitor.press();
+    monitor.openPort(1);
     for (const QByteArray &text : ticks)
         QVERIFY(monitor.tick(text));
 
     QCOMPARE(monitor.values(19), row19);
     QCOMPARE(monitor.values(20), row20);
-    QCOMPARE((QStringList{monitor.box("Resive"), monitor.box("Text1(0)"), monitor.box("Text1(1)"), monitor.box("Text1(2)")}),
+    QCOMPARE((QStringList{monitor.text("Resive"), monitor.text("Text1(0)"), monitor.text("Text1(1)"), monitor.text("Text1(2)")}),
              boxes);
+    QCOMPARE(QAccessible::queryAccessibleInterface(&monitor.chart)->text(QAccessible::Description),
+             QStringLiteral("Датчик A %1, Датчик B %2, Датчик C %3, %4")
+                 .arg(row20[0]).arg(row20[1]).arg(row20[2]).arg(monitor.label(20)));
 }
 
 void TickTest::labelsFollowTheClockPastMidnight()
 {
     Monitor monitor;
-    monitor.press();
-    monitor.times = {QTime(23, 59, 59), QTime(0, 0, 0)};
+    monitor.openPort(1);
+    monitor.clock = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59));
     QVERIFY(monitor.tick("1,2,3\r\n"));
     QVERIFY(monitor.tick("4,5,6\r\n"));
     QCOMPARE(monitor.label(19), QStringLiteral("23:59:59"));
@@ -133,7 +89,7 @@ void TickTest::labelsFollowTheClockPastMidnight()
 void TickTest::closingAndReopeningKeepsTheRows()
 {
     Monitor monitor;
-    monitor.press();
+    monitor.openPort(1);
     QVERIFY(monitor.tick("1,2,3\r\n"));
     monitor.press();
     QCOMPARE(monitor.values(20), Row({1, 2, 3}));
@@ -144,32 +100,31 @@ void TickTest::closingAndReopeningKeepsTheRows()
     QCOMPARE(monitor.values(20), Row({4, 5, 6}));
 }
 
-void TickTest::deviceSendingEverySecondFillsBoxesAndChart()
+// The demo device, its Com 1 opened by the button, with the window's own
+// second running: three ticks in a row bring three readings in a row of the
+// generator's sequence, whichever came first.
+void TickTest::demoDeviceFillsTheChartEverySecond()
 {
+    PtyDevice device;
+    QVERIFY2(device.isValid(), qPrintable(device.errorString()));
     Monitor monitor;
-    monitor.form.setClock([] { return QDateTime::currentDateTime(); });
-    monitor.form.show();
-    QTest::mouseClick(monitor.form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton);
+    monitor.form.assignPort(1, device.slavePath());
+    monitor.openPort(1);
+    QVERIFY(monitor.looksOpen());
+    // Half a second after the opening, so that each second holds one record.
+    QTimer::singleShot(500, &device, &PtyDevice::start);
 
-    // The device: one record a second, starting half a tick after the opening.
-    int sent = 0;
-    QTimer device;
-    device.setInterval(1000);
-    connect(&device, &QTimer::timeout, &monitor.form, [&] {
-        ++sent;
-        monitor.device.send(QStringLiteral("%1,%2,%3\r\n").arg(500 + sent).arg(300 - sent).arg(sent).toLatin1());
-    });
-    QTimer::singleShot(500, &device, [&] {
-        device.start();
-        ++sent;
-        monitor.device.send("501,299,1\r\n");
-    });
-
-    // Three ticks with a record each: the last three rows hold them in order.
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.values(20) == Row({503, 297, 3}), 6000);
-    device.stop();
-    QCOMPARE(monitor.values(18), Row({501, 299, 1}));
-    QCOMPARE(monitor.values(19), Row({502, 298, 2}));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.values(18) != Row({0, 0, 0}), 8000);
+    QList<SensorReading> rows;
+    for (int row = 18; row <= 20; ++row)
+        rows << SensorReading{monitor.values(row)[0], monitor.values(row)[1], monitor.values(row)[2]};
+    RecordGenerator generator;
+    QList<SensorReading> sequence;
+    for (int n = 0; n < 1000; ++n)
+        sequence << generator.next();
+    const qsizetype first = sequence.indexOf(rows[0]);
+    QVERIFY2(first >= 0, "row 18 is not a generator reading");
+    QCOMPARE(rows, sequence.mid(first, 3));
 }
 
 QTEST_MAIN(TickTest)
