@@ -11,8 +11,11 @@ bool runningAsRoot()
     return ::geteuid() == 0;
 }
 
-UnprivilegedRun rerunAsNobody(const char *testFunction)
+UnprivilegedRun rerunAsNobody(const char *testFunction, const char *dataTag)
 {
+    QString test = QString::fromLatin1(testFunction);
+    if (dataTag)
+        test += u':' + QString::fromUtf8(dataTag);
     UnprivilegedRun run;
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (setpriv.isEmpty())
@@ -21,7 +24,7 @@ UnprivilegedRun rerunAsNobody(const char *testFunction)
     QProcess child;
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                          QCoreApplication::applicationFilePath(), QString::fromLatin1(testFunction)});
+                          QCoreApplication::applicationFilePath(), test});
     const bool finished = child.waitForFinished(60000);
     run.output = QString::fromLocal8Bit(child.readAll());
     run.passed = finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;

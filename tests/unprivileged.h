@@ -12,15 +12,16 @@ struct UnprivilegedRun {
 
 bool runningAsRoot();
 
-// Runs `testFunction` of this very test program as user nobody and waits for it.
-UnprivilegedRun rerunAsNobody(const char *testFunction);
+// Runs `testFunction` of this very test program as user nobody and waits for
+// it; `dataTag`, when given, picks the one row to run.
+UnprivilegedRun rerunAsNobody(const char *testFunction, const char *dataTag = nullptr);
 
-// As root, ends the calling test function with the verdict of its re-run as
-// user nobody; as anyone else, does nothing and the test goes on.
+// As root, ends the calling test function (or row) with the verdict of its
+// re-run as user nobody; as anyone else, does nothing and the test goes on.
 #define RERUN_AS_NOBODY_WHEN_ROOT()                                                                              \
     do {                                                                                                         \
         if (runningAsRoot()) {                                                                                   \
-            const UnprivilegedRun run_ = rerunAsNobody(QTest::currentTestFunction());                            \
+            const UnprivilegedRun run_ = rerunAsNobody(QTest::currentTestFunction(), QTest::currentDataTag()); \
             if (!run_.available)                                                                                 \
                 QSKIP("running as root and setpriv is not installed: cannot try the device as an ordinary user"); \
             QVERIFY2(run_.passed, qPrintable(run_.output));                                                      \
