@@ -28,236 +28,225 @@ class OpenCloseTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void openingSetsTheChosenSpeedOnTheDevice_data();
-    void openingSetsTheChosenSpeedOnTheDevice();
-    void secondPressClosesAndWritesTheSpeedAgain();
-    void failedOpeningShowsItsMessageAndStaysClosed_data();
-    void failedOpeningShowsItsMessageAndStaysClosed();
-    void staleLockOfAStoppedRunIsNamedWithItsRemedy();
-    void closePressClosesEvenWhenTheDeviceRefusesTheSpeed();
-    void charactersSentBeforeOpeningNeverAppear();
-    void hangUpWhileOpenClosesOnceWithOneMessage();
-    void droppedDownListTellsTheDeviceBehindEachPort();
+    void openingSetsTheChosenSpeedOnTheDevice_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<int>("speedIndex");
+        QTest::addColumn<uint>("speed"); // as termios codes it
+        QTest::newRow("Com 3 at 19200 -> 19200 8N1") << 2 << 4 << uint(B19200);
+        QTest::newRow("Com 1 at 9600 -> 9600 8N1") << 0 << 2 << uint(B9600);
+        QTest::newRow("Com 9 at 115200 -> 115200 8N1") << 8 << 7 << uint(B115200);
+    }
+
+    void openingSetsTheChosenSpeedOnTheDevice()
+    {
+        QFETCH(int, entry);
+        QFETCH(int, speedIndex);
+        QFETCH(uint, speed);
+        Monitor monitor;
+        mapOnly(monitor, entry + 1);
+        monitor.chooseSpeed(speedIndex);
+
+        monitor.openPort(entry + 1);
+
+        QVERIFY(monitor.looksOpen());
+        QCOMPARE(monitor.timer.interval(), 1000);
+        QCOMPARE(monitor.comm.CommPort(), entry + 1);
+        const termios line = monitor.device.slaveTermios();
+        QCOMPARE(uint(cfgetispeed(&line)), speed);
+        QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+        QVERIFY(!Monitor::shownBox());
+    }
+
+    void secondPressClosesAndWritesTheSpeedAgain()
+    {
+        Monitor monitor;
+        mapOnly(monitor, 3);
+        monitor.chooseSpeed(4);
+        monitor.openPort(3);
+        QVERIFY(monitor.looksOpen());
+
+        monitor.chooseSpeed(6);
+        monitor.press();
+
+        QVERIFY(monitor.looksClosed());
+        QCOMPARE(monitor.comm.Settings(), QStringLiteral("57600,n,8,1"));
+        // The device is free again: another program can take it.
+        QSerialPort other(monitor.device.slavePath());
+        QVERIFY(other.open(QIODevice::ReadOnly));
+    }
+
+    void failedOpeningShowsItsMessageAndStaysClosed_data()
+    {
+        QTest::addColumn<int>("port"); // 0: no entry chosen
+        QTest::addColumn<QString>("device"); // none, vanished, held (by an opener), flocked, unreadable
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("detailParts");
+
+        const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
+        QTest::newRow("Com 5 with no device -> invalid port 5")
+            << 5 << "none" << QStringLiteral("Невозможно Открыть Com порт 5") << QStringList{"нет"};
+        QTest::newRow("no entry chosen -> invalid port 0")
+            << 0 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringList{"нет"};
+        QTest::newRow("Com 2 on a vanished device -> invalid port 2")
+            << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/"};
+        QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
+            << 4 << "held" << busy << QStringList{"занято программой tst_open_close (PID"};
+        QTest::newRow("Com 4 flocked by another program -> repeated attempt, port closed again")
+            << 4 << "flocked" << busy << QStringList{"flock"};
+        QTest::newRow("Com 7 this user may not read -> invalid port 7, no rights, device and group named")
+            << 7 << "unreadable" << QStringLiteral("Невозможно Открыть Com порт 7") << QStringList{"Нет прав"};
+    }
+
+    void failedOpeningShowsItsMessageAndStaysClosed()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        QFETCH(QString, text);
+        QFETCH(QStringList, detailParts);
+        if (device == u"unreadable")
+            RERUN_AS_NOBODY_WHEN_ROOT();
+
+        Monitor monitor;
+        const QString path = monitor.device.slavePath();
+        monitor.comm.setDeviceMap({});
+        if (device == u"vanished")
+            mapOnly(monitor, port, QStringLiteral("/dev/ttyNoSuchDevice7"));
+        else if (device != u"none")
+            mapOnly(monitor, port);
+        QSerialPort holder(path);
+        if (device == u"held")
+            QVERIFY(holder.open(QIODevice::ReadOnly));
+        if (device == u"flocked")
+            QVERIFY(monitor.device.holdFlock());
+        if (device == u"unreadable") {
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0), 0);
+            // A terminal's group is "tty": the user is told which group opens the device.
+            detailParts << path << QFileInfo(path).group();
+        }
+
+        monitor.openPort(port);
+
+        QTRY_VERIFY(Monitor::shownBox());
+        QMessageBox *box = Monitor::shownBox();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Ошибка"));
+        QCOMPARE(box->text(), text);
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        for (const QString &part : detailParts)
+            QVERIFY2(box->informativeText().contains(part), qPrintable(box->informativeText()));
+        QVERIFY(monitor.looksClosed());
+
+        box->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(!Monitor::shownBox());
+    }
+
+    // A run killed as root leaves its lock file behind, and an ordinary user may
+    // not remove it: the box names that file and how to remove it, never the
+    // dead holder. Root plants the lock and re-runs the test as user nobody.
+    void staleLockOfAStoppedRunIsNamedWithItsRemedy()
+    {
+        const char *deviceVariable = "STALE_LOCK_DEVICE";
+        const auto lockPathFor = [](QString device) { return QStringLiteral("/var/lock/LCK..") + device.mid(5).replace(u'/', u'_'); };
+        if (runningAsRoot()) {
+            if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+                QSKIP("no lock directory /var/lock on this host");
+            PtyPair device;
+            QFile lock(lockPathFor(device.slavePath()));
+            const auto removeLock = qScopeGuard([&] {
+                lock.remove();
+                qunsetenv(deviceVariable);
+            });
+            QProcess stopped;
+            stopped.start(QStringLiteral("true"));
+            QVERIFY(stopped.waitForStarted() && stopped.processId() > 0);
+            const qint64 deadPid = stopped.processId();
+            QVERIFY(stopped.waitForFinished());
+            QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0666), 0);
+            qputenv(deviceVariable, device.slavePath().toLocal8Bit());
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit());
+            lock.close();
+            RERUN_AS_NOBODY_WHEN_ROOT();
+        }
+        const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));
+        if (!qEnvironmentVariableIsSet(deviceVariable) || !QFile::exists(lockPath))
+            QSKIP("only root can leave a lock file that this user cannot remove");
+        Monitor monitor;
+        mapOnly(monitor, 2, qEnvironmentVariable(deviceVariable));
+
+        monitor.openPort(2);
+
+        QTRY_VERIFY(Monitor::shownBox());
+        QCOMPARE(Monitor::shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+        const QString detail = Monitor::shownBox()->informativeText();
+        QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm ") + lockPath)
+                     && !detail.contains(QStringLiteral("PID")),
+                 qPrintable(detail));
+        QVERIFY(monitor.looksClosed());
+    }
+
+    // A device that hangs up refuses every line setting. The press of «Закрыть
+    // порт» that meets it before the event loop has noticed the hang-up closes.
+    void closePressClosesEvenWhenTheDeviceRefusesTheSpeed()
+    {
+        Monitor monitor;
+        monitor.openPort(1);
+        QVERIFY(monitor.looksOpen());
+        monitor.chooseSpeed(0);
+        monitor.device.hangUp();
+
+        monitor.button.click();
+
+        QVERIFY(monitor.looksClosed());
+        QCoreApplication::processEvents();
+        QVERIFY(!Monitor::shownBox());
+    }
+
+    void charactersSentBeforeOpeningNeverAppear()
+    {
+        Monitor monitor;
+        QVERIFY(monitor.device.send("999,999,999\r\n"));
+        monitor.openPort(1);
+        QVERIFY(monitor.looksOpen());
+
+        QVERIFY(monitor.tick("1,2,3\r\n"));
+
+        QCOMPARE(monitor.text(QStringLiteral("Resive")), QStringLiteral("1,2,3\r\n"));
+        QCOMPARE(monitor.reception.Sens_A, 1);
+    }
+
+    void hangUpWhileOpenClosesOnceWithOneMessage()
+    {
+        Monitor monitor;
+        mapOnly(monitor, 6);
+        monitor.openPort(6);
+        QVERIFY(monitor.looksOpen());
+        QSignalSpy failures(&monitor.comm, &MSComm::deviceFailed);
+
+        monitor.device.hangUp();
+
+        QTRY_VERIFY(Monitor::shownBox());
+        QVERIFY(monitor.looksClosed());
+        QVERIFY2(Monitor::shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(Monitor::shownBox()->text()));
+        // A port left open on a hung-up device reports errors without end: one
+        // report, one box, and none may follow.
+        QVERIFY(!failures.wait(200));
+        QCOMPARE(failures.count(), 1);
+        Monitor::shownBox()->button(QMessageBox::Ok)->click();
+    }
+
+    void droppedDownListTellsTheDeviceBehindEachPort()
+    {
+        Monitor monitor;
+
+        monitor.ports.showPopup();
+
+        QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), monitor.device.slavePath());
+        QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
+        monitor.ports.hidePopup();
+    }
 };
-
-void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice_data()
-{
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<int>("speedIndex");
-    QTest::addColumn<uint>("speed"); // as termios codes it
-    QTest::newRow("Com 3 at 19200 -> 19200 8N1") << 2 << 4 << uint(B19200);
-    QTest::newRow("Com 1 at 9600 -> 9600 8N1") << 0 << 2 << uint(B9600);
-    QTest::newRow("Com 9 at 115200 -> 115200 8N1") << 8 << 7 << uint(B115200);
-}
-
-void OpenCloseTest::openingSetsTheChosenSpeedOnTheDevice()
-{
-    QFETCH(int, entry);
-    QFETCH(int, speedIndex);
-    QFETCH(uint, speed);
-    Monitor monitor;
-    mapOnly(monitor, entry + 1);
-    monitor.chooseSpeed(speedIndex);
-
-    monitor.openPort(entry + 1);
-
-    QVERIFY(monitor.looksOpen());
-    QCOMPARE(monitor.timer.interval(), 1000);
-    QCOMPARE(monitor.comm.CommPort(), entry + 1);
-    const termios line = monitor.device.slaveTermios();
-    QCOMPARE(uint(cfgetispeed(&line)), speed);
-    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
-    QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
-    QVERIFY(!Monitor::shownBox());
-}
-
-void OpenCloseTest::secondPressClosesAndWritesTheSpeedAgain()
-{
-    Monitor monitor;
-    mapOnly(monitor, 3);
-    monitor.chooseSpeed(4);
-    monitor.openPort(3);
-    QVERIFY(monitor.looksOpen());
-
-    monitor.chooseSpeed(6);
-    monitor.press();
-
-    QVERIFY(monitor.looksClosed());
-    QCOMPARE(monitor.comm.Settings(), QStringLiteral("57600,n,8,1"));
-    // The device is free again: another program can take it.
-    QSerialPort other(monitor.device.slavePath());
-    QVERIFY(other.open(QIODevice::ReadOnly));
-}
-
-void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed_data()
-{
-    QTest::addColumn<int>("port"); // 0: no entry chosen
-    QTest::addColumn<QString>("device"); // none, vanished, held (by an opener), flocked, unreadable
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("detailParts");
-
-    const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
-    QTest::newRow("Com 5 with no device -> invalid port 5")
-        << 5 << "none" << QStringLiteral("Невозможно Открыть Com порт 5") << QStringList{"нет"};
-    QTest::newRow("no entry chosen -> invalid port 0")
-        << 0 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringList{"нет"};
-    QTest::newRow("Com 2 on a vanished device -> invalid port 2")
-        << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/"};
-    QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
-        << 4 << "held" << busy << QStringList{"занято программой tst_open_close (PID"};
-    QTest::newRow("Com 4 flocked by another program -> repeated attempt, port closed again")
-        << 4 << "flocked" << busy << QStringList{"flock"};
-    QTest::newRow("Com 7 this user may not read -> invalid port 7, no rights, device and group named")
-        << 7 << "unreadable" << QStringLiteral("Невозможно Открыть Com порт 7") << QStringList{"Нет прав"};
-}
-
-void OpenCloseTest::failedOpeningShowsItsMessageAndStaysClosed()
-{
-    QFETCH(int, port);
-    QFETCH(QString, device);
-    QFETCH(QString, text);
-    QFETCH(QStringList, detailParts);
-    if (device == u"unreadable")
-        RERUN_AS_NOBODY_WHEN_ROOT();
-
-    Monitor monitor;
-    const QString path = monitor.device.slavePath();
-    monitor.comm.setDeviceMap({});
-    if (device == u"vanished")
-        mapOnly(monitor, port, QStringLiteral("/dev/ttyNoSuchDevice7"));
-    else if (device != u"none")
-        mapOnly(monitor, port);
-    QSerialPort holder(path);
-    if (device == u"held")
-        QVERIFY(holder.open(QIODevice::ReadOnly));
-    if (device == u"flocked")
-        QVERIFY(monitor.device.holdFlock());
-    if (device == u"unreadable") {
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0), 0);
-        // A terminal's group is "tty": the user is told which group opens the device.
-        detailParts << path << QFileInfo(path).group();
-    }
-
-    monitor.openPort(port);
-
-    QTRY_VERIFY(Monitor::shownBox());
-    QMessageBox *box = Monitor::shownBox();
-    QCOMPARE(box->windowTitle(), QStringLiteral("Ошибка"));
-    QCOMPARE(box->text(), text);
-    QCOMPARE(box->icon(), QMessageBox::Critical);
-    for (const QString &part : detailParts)
-        QVERIFY2(box->informativeText().contains(part), qPrintable(box->informativeText()));
-    QVERIFY(monitor.looksClosed());
-
-    box->button(QMessageBox::Ok)->click();
-    QTRY_VERIFY(!Monitor::shownBox());
-}
-
-// A run killed as root leaves its lock file behind, and an ordinary user may
-// not remove it: the box names that file and how to remove it, never the
-// dead holder. Root plants the lock and re-runs the test as user nobody.
-void OpenCloseTest::staleLockOfAStoppedRunIsNamedWithItsRemedy()
-{
-    const char *deviceVariable = "STALE_LOCK_DEVICE";
-    const auto lockPathFor = [](QString device) { return QStringLiteral("/var/lock/LCK..") + device.mid(5).replace(u'/', u'_'); };
-    if (runningAsRoot()) {
-        if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
-            QSKIP("no lock directory /var/lock on this host");
-        PtyPair device;
-        QFile lock(lockPathFor(device.slavePath()));
-        const auto removeLock = qScopeGuard([&] {
-            lock.remove();
-            qunsetenv(deviceVariable);
-        });
-        QProcess stopped;
-        stopped.start(QStringLiteral("true"));
-        QVERIFY(stopped.waitForStarted() && stopped.processId() > 0);
-        const qint64 deadPid = stopped.processId();
-        QVERIFY(stopped.waitForFinished());
-        QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0666), 0);
-        qputenv(deviceVariable, device.slavePath().toLocal8Bit());
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit());
-        lock.close();
-        RERUN_AS_NOBODY_WHEN_ROOT();
-    }
-    const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));
-    if (!qEnvironmentVariableIsSet(deviceVariable) || !QFile::exists(lockPath))
-        QSKIP("only root can leave a lock file that this user cannot remove");
-    Monitor monitor;
-    mapOnly(monitor, 2, qEnvironmentVariable(deviceVariable));
-
-    monitor.openPort(2);
-
-    QTRY_VERIFY(Monitor::shownBox());
-    QCOMPARE(Monitor::shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
-    const QString detail = Monitor::shownBox()->informativeText();
-    QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm ") + lockPath)
-                 && !detail.contains(QStringLiteral("PID")),
-             qPrintable(detail));
-    QVERIFY(monitor.looksClosed());
-}
-
-// A device that hangs up refuses every line setting. The press of «Закрыть
-// порт» that meets it before the event loop has noticed the hang-up closes.
-void OpenCloseTest::closePressClosesEvenWhenTheDeviceRefusesTheSpeed()
-{
-    Monitor monitor;
-    monitor.openPort(1);
-    QVERIFY(monitor.looksOpen());
-    monitor.chooseSpeed(0);
-    monitor.device.hangUp();
-
-    monitor.button.click();
-
-    QVERIFY(monitor.looksClosed());
-    QCoreApplication::processEvents();
-    QVERIFY(!Monitor::shownBox());
-}
-
-void OpenCloseTest::charactersSentBeforeOpeningNeverAppear()
-{
-    Monitor monitor;
-    QVERIFY(monitor.device.send("999,999,999\r\n"));
-    monitor.openPort(1);
-    QVERIFY(monitor.looksOpen());
-
-    QVERIFY(monitor.tick("1,2,3\r\n"));
-
-    QCOMPARE(monitor.text(QStringLiteral("Resive")), QStringLiteral("1,2,3\r\n"));
-    QCOMPARE(monitor.reception.Sens_A, 1);
-}
-
-void OpenCloseTest::hangUpWhileOpenClosesOnceWithOneMessage()
-{
-    Monitor monitor;
-    mapOnly(monitor, 6);
-    monitor.openPort(6);
-    QVERIFY(monitor.looksOpen());
-    QSignalSpy failures(&monitor.comm, &MSComm::deviceFailed);
-
-    monitor.device.hangUp();
-
-    QTRY_VERIFY(Monitor::shownBox());
-    QVERIFY(monitor.looksClosed());
-    QVERIFY2(Monitor::shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(Monitor::shownBox()->text()));
-    // A port left open on a hung-up device reports errors without end: one
-    // report, one box, and none may follow.
-    QVERIFY(!failures.wait(200));
-    QCOMPARE(failures.count(), 1);
-    Monitor::shownBox()->button(QMessageBox::Ok)->click();
-}
-
-void OpenCloseTest::droppedDownListTellsTheDeviceBehindEachPort()
-{
-    Monitor monitor;
-
-    monitor.ports.showPopup();
-
-    QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), monitor.device.slavePath());
-    QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
-    monitor.ports.hidePopup();
-}
 
 QTEST_MAIN(OpenCloseTest)
 #include "tst_open_close.moc"
