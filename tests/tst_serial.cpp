@@ -1,6 +1,5 @@
 #include "pty_pair.h"
 #include "raised_error.h"
-#include "runtime/numbered_error.h"
 #include "serial/mscomm.h"
 
 #include <QDeadlineTimer>
