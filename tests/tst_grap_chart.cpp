@@ -6,6 +6,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QDebug>
 #include <QFontMetricsF>
 #include <QLegend>
 #include <QLegendMarker>
@@ -13,8 +14,7 @@
 #include <QTest>
 #include <QValueAxis>
 
-#include <tuple>
-#include <utility>
+#include <limits>
 
 namespace {
 
@@ -36,37 +36,117 @@ QList<QLineSeries *> sensorLines(const GrapChart &chart)
     return lines;
 }
 
+// Everything a write could disturb, to show that a refused one disturbs nothing.
+QString snapshot(const ChartGrid &grid)
+{
+    QString state;
+    QDebug out(&state);
+    out << grid.rowCount() << grid.columnCount() << grid.row() << grid.column() << grid.chartType() << grid.showLegend()
+        << grid.scaleAuto() << grid.scaleMinimum() << grid.scaleMaximum() << grid.scaleMajorDivision();
+    for (int r = 1; r <= grid.rowCount(); ++r) {
+        out << grid.rowLabelAt(r);
+        for (int c = 1; c <= grid.columnCount(); ++c)
+            out << grid.columnLabelAt(c) << grid.valueAt(r, c);
+    }
+    return state;
+}
+
+// A chart as set-up leaves it after one tick, its redraws done.
+struct TickedChart {
+    GrapChart chart;
+    TickedChart()
+    {
+        Init_Chart(chart.grid(), 3, 20);
+        scrollAndAppend(chart.grid(), {7, 8, 9}, QStringLiteral("10:00:01")); // cursor on row 20, column 3
+        QCoreApplication::processEvents();
+    }
+};
+
 } // namespace
 
 class TstGrapChart : public QObject {
     Q_OBJECT
 
 private slots:
-    void propertiesReachTheGridAndRefuseValuesBeyond16Bits();
+    void propertyWriteIsKeptOrRefusedUnchanged_data();
+    void propertyWriteIsKeptOrRefusedUnchanged();
+    void gridErrorEndsScrollWithMovesKept();
     void eachScrollRedrawsOnceWithRowsInPlace_data();
     void eachScrollRedrawsOnceWithRowsInPlace();
     void sensorLinesKeepColoursLegendAndFont();
 };
 
-void TstGrapChart::propertiesReachTheGridAndRefuseValuesBeyond16Bits()
+void TstGrapChart::propertyWriteIsKeptOrRefusedUnchanged_data()
 {
-    GrapChart chart;
-    QObject *scale = chart.findChild<QObject *>(QStringLiteral("ValueScale"));
-    QVERIFY(scale);
-    const QList<std::tuple<QObject *, const char *, QVariant>> writes{
-        {&chart, "ColumnCount", 3}, {&chart, "RowCount", 20}, {&chart, "Row", 20}, {&chart, "Column", 2},
-        {&chart, "Data", QStringLiteral("512")}, {&chart, "RowLabel", QStringLiteral("14:03:07")},
-        {&chart, "ColumnLabel", QStringLiteral("Датчик B")}, {&chart, "ShowLegend", false}, {&chart, "ChartType", 3},
-        {scale, "Auto", false}, {scale, "Minimum", -100.0}, {scale, "Maximum", 2048.0}, {scale, "MajorDivision", 8}};
-    for (const auto &[object, name, value] : writes) {
-        QVERIFY2(object->setProperty(name, value), name);
-        QCOMPARE(object->property(name), value);
-    }
+    QTest::addColumn<QByteArray>("property"); // "ValueScale." before the scale's own
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("error");
+
+    const QList<std::pair<const char *, QVariant>> kept{
+        {"ColumnCount", 3}, {"RowCount", 20}, {"Row", 20}, {"Column", 2}, {"Data", QStringLiteral("512")},
+        {"RowLabel", QStringLiteral("14:03:07")}, {"ColumnLabel", QStringLiteral("Датчик B")}, {"ShowLegend", false},
+        {"ChartType", 3}, {"ValueScale.Auto", false}, {"ValueScale.Minimum", -100.0},
+        {"ValueScale.Maximum", 2048.0}, {"ValueScale.MajorDivision", 8}};
+    for (const auto &[property, value] : kept)
+        QTest::addRow("%s %s -> kept", property, qPrintable(value.toString())) << QByteArray(property) << value << 0;
+
+    const QList<std::pair<const char *, QVariant>> refused{
+        {"Row", 0}, {"Row", 21}, {"Column", 4}, {"RowCount", 0}, {"RowCount", 4097}, {"ColumnCount", 65},
+        {"ChartType", 1}, {"ValueScale.MajorDivision", 0},
+        {"ValueScale.Minimum", std::numeric_limits<double>::quiet_NaN()}, {"Data", QString()},
+        {"Data", QStringLiteral("12abc")}, {"Data", QStringLiteral("inf")}, {"Data", QStringLiteral("1e999")}};
+    for (const auto &[property, value] : refused)
+        QTest::addRow("%s \"%s\" -> 380", property, qPrintable(value.toString())) << QByteArray(property) << value
+                                                                                 << int(rt::InvalidPropertyValue);
     // Cut to 16 bits, 65539 would pass for the line chart type 3.
-    for (const std::pair<const char *, int> &write : {std::pair{"RowCount", -40000}, std::pair{"ChartType", 65539}})
-        QCOMPARE(errorNumberOf([&] { chart.setProperty(write.first, write.second); }), int(rt::Overflow));
+    QTest::addRow("RowCount -40000 -> 6") << QByteArray("RowCount") << QVariant(-40000) << int(rt::Overflow);
+    QTest::addRow("ChartType 65539 -> 6") << QByteArray("ChartType") << QVariant(65539) << int(rt::Overflow);
 }
 
+void TstGrapChart::propertyWriteIsKeptOrRefusedUnchanged()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, value);
+    QFETCH(int, error);
+    TickedChart ticked;
+    QObject *target = &ticked.chart;
+    if (property.startsWith("ValueScale.")) {
+        target = ticked.chart.findChild<QObject *>(QStringLiteral("ValueScale"));
+        property.remove(0, qsizetype(qstrlen("ValueScale.")));
+    }
+    QVERIFY(target);
+    const QString before = snapshot(ticked.chart.grid());
+    const int redraws = ticked.chart.refreshCount();
+
+    QCOMPARE(errorNumberOf([&] { QVERIFY(target->setProperty(property, value)); }), error);
+
+    if (!error) {
+        QCOMPARE(target->property(property), value);
+        return;
+    }
+    QCOMPARE(snapshot(ticked.chart.grid()), before);
+    QCoreApplication::processEvents(); // a redraw asked for by the refused write would run here
+    QCOMPARE(ticked.chart.refreshCount(), redraws);
+}
+
+void TstGrapChart::gridErrorEndsScrollWithMovesKept()
+{
+    ChartGrid grid;
+    Init_Chart(grid, 3, 4);
+    scrollAndAppend(grid, {1, 2, 3}, QStringLiteral("10:00:01"));
+    grid.setColumnCount(2); // now too narrow for the three sensor values
+    QCOMPARE(grid.column(), 2); // the cursor left on column 3 is pulled inside
+
+    QCOMPARE(errorNumberOf([&grid] { scrollAndAppend(grid, {4, 5, 6}, QStringLiteral("10:00:02")); }),
+             int(rt::InvalidPropertyValue));
+    // The rows moved up and columns 1 and 2 were written; the new label never
+    // was, so the last row still carries the one it had.
+    const auto row = [&grid](int r) {
+        return QStringList{grid.rowLabelAt(r), QString::number(grid.valueAt(r, 1)), QString::number(grid.valueAt(r, 2))};
+    };
+    QCOMPARE(row(3), (QStringList{"10:00:01", "1", "2"}));
+    QCOMPARE(row(4), (QStringList{"10:00:01", "4", "5"}));
+}
 void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace_data()
 {
     QTest::addColumn<int>("ticks");
@@ -83,18 +163,15 @@ void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace()
     QTRY_COMPARE(chart.rowAxis()->count(), 20); // set-up's queued redraw done
     const QList<QLineSeries *> lines = sensorLines(chart);
     QCOMPARE(lines.size(), 3);
-    QList<int> replaced(3, 0);
-    for (qsizetype i = 0; i < 3; ++i)
-        connect(lines.at(i), &QXYSeries::pointsReplaced, &chart, [&replaced, i] { ++replaced[i]; });
+    const int redrawsBefore = chart.refreshCount();
 
     for (int k = 1; k <= ticks; ++k) {
-        const int before = chart.refreshCount();
         const QStringList s = sampleOfTick(k);
         scrollAndAppend(chart.grid(), {rt::Int16(s[1].toInt()), rt::Int16(s[2].toInt()), rt::Int16(s[3].toInt())}, s[0]);
-        QTRY_COMPARE(chart.refreshCount(), before + 1);
+        QTRY_COMPARE(chart.refreshCount(), redrawsBefore + k);
     }
     QCoreApplication::processEvents(); // a second queued redraw would run here and show below
-    QCOMPARE(replaced, QList<int>(3, ticks));
+    QCOMPARE(chart.refreshCount(), redrawsBefore + ticks);
 
     // Equal labels keep their own positions, each centred over its points.
     QCategoryAxis *axis = chart.rowAxis();
@@ -117,9 +194,8 @@ void TstGrapChart::eachScrollRedrawsOnceWithRowsInPlace()
 
 void TstGrapChart::sensorLinesKeepColoursLegendAndFont()
 {
-    GrapChart chart;
-    Init_Chart(chart.grid(), 3, 20);
-    QTRY_COMPARE(chart.rowAxis()->count(), 20); // set-up's queued redraw done
+    TickedChart ticked;
+    const GrapChart &chart = ticked.chart;
     QStringList legend;
     for (const QLegendMarker *marker : chart.chart()->legend()->markers())
         legend << marker->label();

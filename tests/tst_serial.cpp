@@ -1,6 +1,5 @@
 #include "pty_pair.h"
 #include "raised_error.h"
-#include "runtime/numbered_error.h"
 #include "serial/mscomm.h"
 
 #include <QDeadlineTimer>
@@ -51,51 +50,42 @@ private slots:
 
     void valueOutsideRangeRaises380AndChangesNothing_data()
     {
-        QTest::addColumn<QString>("property");
-        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
         QTest::addColumn<bool>("whileOpen");
         QTest::addColumn<int>("error");
         for (const char *settings : {"9600,e,8,1", "9600,n,7,1", "9600,n,8,2", "1200,n,8,1", "09600,n,8,1"})
-            QTest::addRow("Settings \"%s\" while open -> 380", settings) << "Settings" << settings << true << 380;
-        QTest::addRow("Settings \"9600,n,8,1,\" -> 380") << "Settings" << "9600,n,8,1," << false << 380;
-        QTest::addRow("Settings \"4800,N,8,1\" -> accepted") << "Settings" << "4800,N,8,1" << false << 0;
-        QTest::addRow("CommPort -1 -> 380") << "CommPort" << "-1" << false << 380;
-        QTest::addRow("CommPort 0 -> accepted") << "CommPort" << "0" << false << 0;
-        QTest::addRow("CommPort 16 -> accepted") << "CommPort" << "16" << false << 0;
-        QTest::addRow("CommPort 17 -> 380") << "CommPort" << "17" << false << 380;
-        QTest::addRow("CommPort 1 while open -> 380") << "CommPort" << "1" << true << 380;
-        QTest::addRow("InputMode 1 (binary) -> 380") << "InputMode" << "1" << false << 380;
-        QTest::addRow("InputLen 1 -> 380") << "InputLen" << "1" << false << 380;
-        QTest::addRow("PortOpen true while open -> 8005") << "PortOpen" << "1" << true << 8005;
+            QTest::addRow("Settings \"%s\" while open -> 380", settings)
+                << QByteArray("Settings") << QVariant(settings) << true << 380;
+        QTest::addRow("Settings \"9600,n,8,1,\" -> 380") << QByteArray("Settings") << QVariant("9600,n,8,1,") << false
+                                                     << 380;
+        QTest::addRow("Settings \"4800,N,8,1\" -> accepted") << QByteArray("Settings") << QVariant("4800,N,8,1") << false
+                                                          << 0;
+        QTest::addRow("CommPort -1 -> 380") << QByteArray("CommPort") << QVariant(-1) << false << 380;
+        QTest::addRow("CommPort 0 -> accepted") << QByteArray("CommPort") << QVariant(0) << false << 0;
+        QTest::addRow("CommPort 16 -> accepted") << QByteArray("CommPort") << QVariant(16) << false << 0;
+        QTest::addRow("CommPort 17 -> 380") << QByteArray("CommPort") << QVariant(17) << false << 380;
+        QTest::addRow("CommPort 1 while open -> 380") << QByteArray("CommPort") << QVariant(1) << true << 380;
+        QTest::addRow("InputMode 1 (binary) -> 380") << QByteArray("InputMode") << QVariant(1) << false << 380;
+        QTest::addRow("InputLen 1 -> 380") << QByteArray("InputLen") << QVariant(1) << false << 380;
+        QTest::addRow("PortOpen true while open -> 8005") << QByteArray("PortOpen") << QVariant(true) << true << 8005;
     }
 
     void valueOutsideRangeRaises380AndChangesNothing()
     {
-        QFETCH(QString, property);
-        QFETCH(QString, value);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
         QFETCH(bool, whileOpen);
         QFETCH(int, error);
         Wired line;
         line.comm.setSettings(QStringLiteral("19200,n,8,1"));
         line.comm.setPortOpen(whileOpen);
 
-        QCOMPARE(errorNumberOf([&] {
-                     if (property == u"Settings")
-                         line.comm.setSettings(value);
-                     else if (property == u"CommPort")
-                         line.comm.setCommPort(value.toInt());
-                     else if (property == u"InputMode")
-                         line.comm.setInputMode(value.toInt());
-                     else if (property == u"PortOpen")
-                         line.comm.setPortOpen(value.toInt());
-                     else
-                         line.comm.setInputLen(value.toInt());
-                 }),
-                 error);
+        QCOMPARE(errorNumberOf([&] { QVERIFY(line.comm.setProperty(property, value)); }), error);
 
         QCOMPARE(line.comm.PortOpen(), whileOpen);
-        QCOMPARE(line.comm.Settings(), property == u"Settings" && !error ? value : QStringLiteral("19200,n,8,1"));
-        QCOMPARE(line.comm.CommPort(), property == u"CommPort" && !error ? value.toInt() : 1);
+        QCOMPARE(line.comm.Settings(), property == "Settings" && !error ? value.toString() : QStringLiteral("19200,n,8,1"));
+        QCOMPARE(line.comm.CommPort(), property == "CommPort" && !error ? value.toInt() : 1);
         if (whileOpen)
             QCOMPARE(line.pty.slaveSpeed(), 19200u);
     }
