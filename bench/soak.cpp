@@ -1,6 +1,7 @@
 // Soak: the whole monitor for MINUTES under a hostile line.
 //
 //   ./run soak [MINUTES]      (Release build in build/soak/, default 10 minutes)
+//   build/soak/bench/soak MINUTES --flood      the same line without its silences
 //
 // The real window runs offscreen with its real one-second timer; Com 1 is a
 // pseudo-terminal whose far end a thread drives at the pace of 115200 bit/s
@@ -80,6 +81,8 @@ long residentKb()
 // What the far end sends: pieces of text, and now and then a silence.
 class HostileLine {
 public:
+    explicit HostileLine(bool silences) : m_silences(silences) {}
+
     QByteArray next()
     {
         const int kind = pick(0, 99);
@@ -92,9 +95,15 @@ public:
         return longLine(pick(200, 3000));
     }
 
-    // Asked once a second: about one second in fifteen starts a pause of
-    // two to five seconds.
-    int silenceMs() { return pick(1, 15) == 1 ? pick(2000, 5000) : 0; }
+    // Asked once a second: after 10 to 20 seconds of talk, a pause of two
+    // to five seconds.
+    int silenceMs()
+    {
+        if (!m_silences || --m_secondsToSilence > 0)
+            return 0;
+        m_secondsToSilence = pick(10, 20);
+        return pick(2000, 5000);
+    }
 
 private:
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
@@ -121,12 +130,17 @@ private:
     }
 
     std::mt19937 m_random{20261206};
+    bool m_silences;
+    int m_secondsToSilence = 10;
 };
 
 // Drives the far end of the line from its own thread at 115200 bit/s pace.
 class LineDriver {
 public:
-    explicit LineDriver(PtyPair &device) : m_device(device), m_thread([this] { run(); }) {}
+    LineDriver(PtyPair &device, bool silences)
+        : m_device(device), m_silences(silences), m_thread([this] { run(); })
+    {
+    }
     ~LineDriver() { stop(); }
     LineDriver(const LineDriver &) = delete;
     LineDriver &operator=(const LineDriver &) = delete;
@@ -152,7 +166,7 @@ private:
         constexpr auto kStep = std::chrono::milliseconds(10);
         constexpr int kStepsPerSecond = 100;
         constexpr int kBytesPerStep = kBytesPerSecond / kStepsPerSecond;
-        HostileLine line;
+        HostileLine line(m_silences);
         QByteArray pending;
         auto due = Clock::now();
         for (long long step = 0; !m_stopping; ++step) {
@@ -182,6 +196,7 @@ private:
     }
 
     PtyPair &m_device;
+    bool m_silences;
     std::atomic<bool> m_stopping = false;
     std::atomic<bool> m_stopped = false;
     std::atomic<double> m_cpuSeconds = 0;
@@ -239,7 +254,8 @@ struct Monitor {
 
 class Soak : public QObject {
 public:
-    Soak(Monitor &monitor, PtyPair &device, int minutes) : m_monitor(monitor), m_driver(device), m_minutes(minutes)
+    Soak(Monitor &monitor, PtyPair &device, int minutes, bool silences)
+        : m_monitor(monitor), m_driver(device, silences), m_minutes(minutes)
     {
         // Connected after the window's own handler, so it sees each tick's outcome.
         connect(&m_monitor.tick, &QTimer::timeout, this, &Soak::afterTick);
@@ -343,13 +359,27 @@ private:
     bool m_seen = false;
 };
 
-int minutesFrom(int argc, char *argv[])
+struct Options {
+    int minutes = 10;
+    bool silences = true;
+    bool valid = true;
+};
+
+Options optionsFrom(int argc, char *argv[])
 {
-    if (argc < 2)
-        return 10;
-    bool ok = false;
-    const int minutes = QByteArray(argv[1]).toInt(&ok);
-    return ok && minutes > 0 ? minutes : 0;
+    Options options;
+    for (int k = 1; k < argc; ++k) {
+        const QByteArray argument(argv[k]);
+        bool number = false;
+        const int minutes = argument.toInt(&number);
+        if (number && minutes > 0)
+            options.minutes = minutes;
+        else if (argument == "--flood")
+            options.silences = false;
+        else
+            options.valid = false;
+    }
+    return options;
 }
 
 } // namespace
@@ -358,9 +388,9 @@ int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    const int minutes = minutesFrom(argc, argv);
-    if (minutes == 0) {
-        std::fprintf(stderr, "usage: soak [MINUTES]\n");
+    const Options options = optionsFrom(argc, argv);
+    if (!options.valid) {
+        std::fprintf(stderr, "usage: soak [MINUTES] [--flood]\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -377,8 +407,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }
-    std::printf("soaking for %d minute(s): Com 1 is %s at 115200 bit/s\n", minutes,
-                qPrintable(device.slavePath()));
-    Soak soak(monitor, device, minutes);
+    std::printf("soaking for %d minute(s): Com 1 is %s at 115200 bit/s%s\n", options.minutes,
+                qPrintable(device.slavePath()), options.silences ? "" : ", no silences");
+    Soak soak(monitor, device, options.minutes, options.silences);
     return app.exec();
 }
