@@ -10,14 +10,15 @@
 // without a line end, and silences of a few seconds. A probe timer every
 // 20 ms measures how late the event loop serves it.
 //
-// Prints the time from start (from main() and from exec) to the first painted
-// window and the memory then, and every minute: ticks so far, ticks that parsed a record, resident memory,
-// CPU used by the monitor in that minute (the line-driving thread's own time
-// taken out), the longest event-loop delay in that minute. At the end, the
-// memory growth from the first minute's line to the last (with a one-minute
-// run, from 10 seconds after the port opened to the end). Exits 1 when the
-// monitor stopped ticking (under 50 ticks in a minute), lost its port, parsed
-// no record at all, or grew by more than 2 MB; a crash ends it non-zero anyway.
+// Prints the time from start (from main() and from exec) to the first
+// painted window and the memory then, and every minute: ticks so far, ticks
+// that parsed a record, resident memory, CPU used by the monitor in that
+// minute (the line-driving thread's own time taken out), the longest
+// event-loop delay in that minute. At the end, the memory growth from the
+// first minute's line to the last (with a one-minute run, from 10 seconds
+// after the port opened to the end). Exits 1 when the monitor stopped ticking
+// (under 50 ticks in a minute), lost its port, parsed no record at all, or
+// grew by more than 2 MB; a crash ends it non-zero anyway.
 #include "pty_pair.h"
 #include "reception/reception_state.h"
 #include "serial/mscomm.h"
