@@ -1,7 +1,5 @@
 // libFuzzer target for what reads the wire. Build and run:
-//   CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DSENSOR_MONITOR_FUZZ=ON
-//   cmake --build build/fuzz --target fuzz_record
-//   build/fuzz/fuzz/fuzz_record -max_total_time=60 build/fuzz/corpus fuzz/seeds
+//   tools/fuzz.sh 60        (or: build/fuzz/fuzz/fuzz_record CORPUS fuzz/seeds/fuzz_record)
 // Each byte is one character, as the serial line delivers it. The only error
 // allowed out is the overflow error (6); a broken invariant traps.
 
