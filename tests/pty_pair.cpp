@@ -1,7 +1,8 @@
 #include "pty_pair.h"
 
+#include "sim/raw_pty.h"
+
 #include <cerrno>
-#include <pty.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -21,16 +22,10 @@ struct termios2 {
 
 PtyPair::PtyPair()
 {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = m_slave = -1;
-        return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
-    termios raw{};
-    tcgetattr(m_slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(m_slave, TCSANOW, &raw);
+    const RawPty pty = openRawPty();
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
 }
 
 PtyPair::~PtyPair()

@@ -1,28 +1,22 @@
 #include "sim/pty_device.h"
 
+#include "sim/raw_pty.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyDevice::PtyDevice(QObject *parent)
     : QObject(parent)
 {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        m_master = m_slave = -1;
+    const RawPty pty = openRawPty();
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
+    m_error = pty.error;
+    if (m_master < 0)
         return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
-    // Raw, as a serial line is: nothing echoed back, nothing held for a line end.
-    termios raw{};
-    tcgetattr(m_slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(m_slave, TCSANOW, &raw);
     // A full queue must never hold up the event loop: such a record is dropped.
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
