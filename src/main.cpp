@@ -29,11 +29,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("sensor-monitor"));
     // Read before any window exists, so that --help, --version and usage
     // errors also work where there is no display.
-    const CommandLineVerdict verdict = parseMonitorCommandLine(argumentsOf(argc, argv));
-    if (verdict.action == CommandLineVerdict::Action::ExitWithMessage) {
-        std::fputs(verdict.message.toLocal8Bit().constData(), verdict.toStderr ? stderr : stdout);
-        return verdict.exitStatus;
-    }
+    const MonitorVerdict verdict = parseMonitorCommandLine(argumentsOf(argc, argv));
+    if (!verdict.run)
+        return verdict.printMessage();
     const MonitorOptions &options = verdict.options;
 
     // Files are checked before any window too: a refused file ends the

@@ -73,14 +73,14 @@ void CommandLineTest::verdicts()
     QFETCH(int, exitStatus);
     QFETCH(QString, expected);
 
-    const CommandLineVerdict verdict =
+    const MonitorVerdict verdict =
         parseMonitorCommandLine(QStringList{QCoreApplication::applicationName()} + arguments);
     if (exitStatus == kRuns) {
-        QCOMPARE(verdict.action, CommandLineVerdict::Action::Run);
+        QVERIFY(verdict.run);
         QCOMPARE(summary(verdict.options), expected);
         return;
     }
-    QCOMPARE(verdict.action, CommandLineVerdict::Action::ExitWithMessage);
+    QVERIFY(!verdict.run);
     QCOMPARE(verdict.exitStatus, exitStatus);
     QCOMPARE(verdict.toStderr, exitStatus != 0);
     for (const QString &word : expected.split(u'|'))

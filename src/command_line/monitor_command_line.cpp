@@ -57,21 +57,6 @@ QStringList withoutQtOptions(const QStringList &arguments)
     return kept;
 }
 
-CommandLineVerdict exitWith(int status, const QString &message, bool toStderr)
-{
-    CommandLineVerdict verdict;
-    verdict.action = CommandLineVerdict::Action::ExitWithMessage;
-    verdict.exitStatus = status;
-    verdict.message = message.endsWith(u'\n') ? message : message + u'\n';
-    verdict.toStderr = toStderr;
-    return verdict;
-}
-
-CommandLineVerdict usageError(const QString &what)
-{
-    return exitWith(2, QStringLiteral("%1: %2").arg(QCoreApplication::applicationName(), what), true);
-}
-
 // "3=/dev/ttyUSB1" -> port 3, device "/dev/ttyUSB1"; port 0 and the reason
 // when malformed. Only the ASCII digits 1 to 9 name a port.
 struct PortAssignment {
@@ -104,7 +89,7 @@ QString badPortText(const QString &value, const QString &reason)
 
 } // namespace
 
-CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments)
+MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Live monitor for a three-sensor device on a serial line."));
@@ -125,48 +110,40 @@ CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments)
     parser.addOptions({portOption, demoOption, recordOption, captureOption});
 
     if (!parser.parse(withoutQtOptions(arguments)))
-        return usageError(parser.errorText());
+        return MonitorVerdict::usageError(parser.errorText());
     if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
         // Without an application object the parser cannot know the program's name.
         QString help = parser.helpText();
         help.replace(QStringLiteral("<executable_name>"), QCoreApplication::applicationName());
-        return exitWith(0, help, false);
+        return MonitorVerdict::exitWith(0, help, false);
     }
     if (parser.isSet(versionOption))
-        return exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
+        return MonitorVerdict::exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument \"%1\"; see --help").arg(parser.positionalArguments().first()));
+        return MonitorVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; see --help").arg(parser.positionalArguments().first()));
 
-    CommandLineVerdict verdict;
+    MonitorVerdict verdict;
     MonitorOptions &options = verdict.options;
     options.demo = parser.isSet(demoOption);
 #ifdef Q_OS_WIN
     if (options.demo)
-        return usageError(QStringLiteral("--demo: the demo device needs pseudo-terminals, which Windows does not have"));
+        return MonitorVerdict::usageError(QStringLiteral("--demo: the demo device needs pseudo-terminals, which Windows does not have"));
 #endif
     for (const QString &value : parser.values(portOption)) {
         const auto [port, device, problem] = portAssignment(value);
         if (port == 0)
-            return usageError(badPortText(value, problem));
+            return MonitorVerdict::usageError(badPortText(value, problem));
         if (options.ports.count(port) != 0)
-            return usageError(badPortText(value, QStringLiteral("Com %1 is given twice").arg(port)));
+            return MonitorVerdict::usageError(badPortText(value, QStringLiteral("Com %1 is given twice").arg(port)));
         if (options.demo && port == kFirstPort)
-            return usageError(badPortText(value, QStringLiteral("with --demo, Com 1 is the demo device")));
+            return MonitorVerdict::usageError(badPortText(value, QStringLiteral("with --demo, Com 1 is the demo device")));
         options.ports[port] = device;
     }
     for (const QCommandLineOption &fileOption : {recordOption, captureOption}) {
         if (parser.isSet(fileOption) && parser.value(fileOption).isEmpty())
-            return usageError(QStringLiteral("--%1 \"\": expected --%1 FILE").arg(fileOption.names().constFirst()));
+            return MonitorVerdict::usageError(QStringLiteral("--%1 \"\": expected --%1 FILE").arg(fileOption.names().constFirst()));
     }
     options.recordPath = parser.value(recordOption);
     options.capturePath = parser.value(captureOption);
     return verdict;
-}
-
-QStringList argumentsOf(int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command_line/command_line_verdict.h"
+
 #include <QString>
 
 #include <map>
@@ -14,22 +16,10 @@ struct MonitorOptions {
     QString capturePath;          // --capture FILE: every byte received
 };
 
-// The parse's verdict: run with the options, or end at once with the status
-// and text to print (help and version on stdout, a usage error on stderr).
-struct CommandLineVerdict {
-    enum class Action { Run, ExitWithMessage };
-    Action action = Action::Run;
-    int exitStatus = 0;
-    QString message;   // ends with a line feed; empty when running
-    bool toStderr = false;
-    MonitorOptions options;
-};
+using MonitorVerdict = CommandLineVerdict<MonitorOptions>;
 
 // Parses the monitor's arguments (argv, program name first). It needs no
 // application object, so --help, --version and usage errors work where
 // there is no display. Qt's own options (-platform, -style, ...) are passed
 // over here and left for QApplication.
-CommandLineVerdict parseMonitorCommandLine(const QStringList &arguments);
-
-// argv as text, in the locale's encoding.
-QStringList argumentsOf(int argc, char *argv[]);
+MonitorVerdict parseMonitorCommandLine(const QStringList &arguments);

@@ -102,24 +102,14 @@ int runOnSerial(const SimOptions &options)
     return status != 0 ? status : loopStatus;
 }
 
-QStringList argumentsOf(int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("sensor-sim"));
-    const SimCommandLineVerdict verdict = parseSimCommandLine(argumentsOf(argc, argv));
-    if (!verdict.run) {
-        std::fputs(verdict.message.toLocal8Bit().constData(), verdict.toStderr ? stderr : stdout);
-        return verdict.exitStatus;
-    }
+    const SimVerdict verdict = parseSimCommandLine(argumentsOf(argc, argv));
+    if (!verdict.run)
+        return verdict.printMessage();
     QCoreApplication app(argc, argv);
     TerminationSignals stopSignals;
     QObject::connect(&stopSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);

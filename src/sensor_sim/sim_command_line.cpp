@@ -11,21 +11,6 @@ namespace {
 constexpr qint64 kLongestIntervalMs = 3600 * 1000;
 constexpr qint64 kFastestSpeed = 4000000;
 
-SimCommandLineVerdict exitWith(int status, QString message, bool toStderr)
-{
-    SimCommandLineVerdict verdict;
-    verdict.run = false;
-    verdict.exitStatus = status;
-    verdict.message = message.endsWith(u'\n') ? message : message + u'\n';
-    verdict.toStderr = toStderr;
-    return verdict;
-}
-
-SimCommandLineVerdict usageError(const QString &what)
-{
-    return exitWith(2, QStringLiteral("%1: %2").arg(QCoreApplication::applicationName(), what), true);
-}
-
 // The whole number `text` when it lies within first..last.
 std::optional<qint64> numberWithin(const QString &text, qint64 first, qint64 last)
 {
@@ -43,7 +28,7 @@ QString badValueText(const QString &option, const QString &value, const QString 
 
 } // namespace
 
-SimCommandLineVerdict parseSimCommandLine(const QStringList &arguments)
+SimVerdict parseSimCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -70,48 +55,48 @@ SimCommandLineVerdict parseSimCommandLine(const QStringList &arguments)
                                                                           "/dev/ttyUSB0; not with --pty."));
 
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return SimVerdict::usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
         QString help = parser.helpText();
         help.replace(QStringLiteral("<executable_name>"), QCoreApplication::applicationName());
-        return exitWith(0, help, false);
+        return SimVerdict::exitWith(0, help, false);
     }
     if (parser.isSet(versionOption))
-        return exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
+        return SimVerdict::exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
 
-    SimCommandLineVerdict verdict;
+    SimVerdict verdict;
     SimOptions &options = verdict.options;
     options.pty = parser.isSet(ptyOption);
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1 || (options.pty && !positional.isEmpty()))
-        return usageError(QStringLiteral("unexpected argument \"%1\"; expected one DEVICE or --pty").arg(positional.last()));
+        return SimVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; expected one DEVICE or --pty").arg(positional.last()));
     if (!options.pty && positional.isEmpty())
-        return usageError(QStringLiteral("no device; expected a DEVICE such as /dev/ttyUSB0, or --pty"));
+        return SimVerdict::usageError(QStringLiteral("no device; expected a DEVICE such as /dev/ttyUSB0, or --pty"));
     options.device = positional.value(0);
 
     const auto interval = numberWithin(parser.value(intervalOption), 1, kLongestIntervalMs);
     if (!interval)
-        return usageError(badValueText(QStringLiteral("interval"), parser.value(intervalOption),
+        return SimVerdict::usageError(badValueText(QStringLiteral("interval"), parser.value(intervalOption),
                                        QStringLiteral("milliseconds from 1 to %1").arg(kLongestIntervalMs)));
     options.intervalMs = int(*interval);
 
     const auto lineEnd = lineEndNamed(parser.value(lineEndOption).toStdString());
     if (!lineEnd)
-        return usageError(badValueText(QStringLiteral("line-end"), parser.value(lineEndOption),
+        return SimVerdict::usageError(badValueText(QStringLiteral("line-end"), parser.value(lineEndOption),
                                        QStringLiteral("crlf, lf, cr or lfcr")));
     options.lineEnd = *lineEnd;
 
     if (parser.isSet(countOption)) {
         const auto count = numberWithin(parser.value(countOption), 1, std::numeric_limits<qint64>::max());
         if (!count)
-            return usageError(badValueText(QStringLiteral("count"), parser.value(countOption),
+            return SimVerdict::usageError(badValueText(QStringLiteral("count"), parser.value(countOption),
                                            QStringLiteral("a number of records from 1 up")));
         options.count = *count;
     }
 
     const auto speed = numberWithin(parser.value(speedOption), 1, kFastestSpeed);
     if (!speed)
-        return usageError(badValueText(QStringLiteral("speed"), parser.value(speedOption),
+        return SimVerdict::usageError(badValueText(QStringLiteral("speed"), parser.value(speedOption),
                                        QStringLiteral("bit/s from 1 to %1").arg(kFastestSpeed)));
     options.speed = qint32(*speed);
     return verdict;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "command_line/command_line_verdict.h"
 #include "sim/record_generator.h"
 
 #include <QString>
@@ -15,15 +16,7 @@ struct SimOptions {
     qint32 speed = 9600; // bit/s, 8N1
 };
 
-// Run with the options, or end at once with the status and text to print
-// (help and version on stdout, a usage error on stderr, status 2).
-struct SimCommandLineVerdict {
-    bool run = true;
-    int exitStatus = 0;
-    QString message; // ends with a line feed
-    bool toStderr = false;
-    SimOptions options;
-};
+using SimVerdict = CommandLineVerdict<SimOptions>;
 
 // Parses sensor-sim's arguments (program name first).
-SimCommandLineVerdict parseSimCommandLine(const QStringList &arguments);
+SimVerdict parseSimCommandLine(const QStringList &arguments);
