@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     // Files are checked before any window too: a refused file ends the
     // program with the reason, even where there is no display.
     Recording recording;
-    if (const QString refusal = openRecording(recording, verdict.options.recordPath, verdict.options.capturePath);
+    if (const QString refusal = openRecording(recording, options.recordPath, options.capturePath);
         !refusal.isEmpty()) {
         std::fputs(refusal.toLocal8Bit().constData(), stderr);
         return 2;
