@@ -226,17 +226,6 @@ private slots:
         QCOMPARE(failures.count(), 1);
         Monitor::shownBox()->button(QMessageBox::Ok)->click();
     }
-
-    void droppedDownListTellsTheDeviceBehindEachPort()
-    {
-        Monitor monitor;
-
-        monitor.ports.showPopup();
-
-        QCOMPARE(monitor.ports.itemData(0, Qt::ToolTipRole).toString(), monitor.device.slavePath());
-        QCOMPARE(monitor.ports.itemData(4, Qt::ToolTipRole).toString(), QStringLiteral("Нет устройства для Com 5"));
-        monitor.ports.hidePopup();
-    }
 };
 
 QTEST_MAIN(OpenCloseTest)
