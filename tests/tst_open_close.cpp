@@ -38,7 +38,8 @@ private slots:
         QTest::newRow("Com 9 at 115200 -> 115200 8N1") << 9 << 7 << uint(B115200);
     }
 
-    // The second press closes, with the speed chosen meanwhile, and frees the device.
+    // Characters the device sent before the opening never appear. The second
+    // press closes, with the speed chosen meanwhile, and frees the device.
     void openingSetsTheChosenSpeedAndClosingWritesItAgain()
     {
         QFETCH(int, port);
@@ -47,6 +48,7 @@ private slots:
         Monitor monitor;
         mapOnly(monitor, port);
         monitor.chooseSpeed(speedIndex);
+        QVERIFY(monitor.device.send("999,999,999\r\n"));
 
         monitor.openPort(port);
 
@@ -58,6 +60,8 @@ private slots:
         QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
         QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
         QVERIFY(!Monitor::shownBox());
+        QVERIFY(monitor.tick("1,2,3\r\n"));
+        QCOMPARE(monitor.text(QStringLiteral("Resive")), QStringLiteral("1,2,3\r\n"));
 
         monitor.chooseSpeed(6);
         monitor.press();
@@ -192,19 +196,6 @@ private slots:
         QVERIFY(monitor.looksClosed());
         QCoreApplication::processEvents();
         QVERIFY(!Monitor::shownBox());
-    }
-
-    void charactersSentBeforeOpeningNeverAppear()
-    {
-        Monitor monitor;
-        QVERIFY(monitor.device.send("999,999,999\r\n"));
-        monitor.openPort(1);
-        QVERIFY(monitor.looksOpen());
-
-        QVERIFY(monitor.tick("1,2,3\r\n"));
-
-        QCOMPARE(monitor.text(QStringLiteral("Resive")), QStringLiteral("1,2,3\r\n"));
-        QCOMPARE(monitor.reception.Sens_A, 1);
     }
 
     void hangUpWhileOpenClosesOnceWithOneMessage()
