@@ -7,6 +7,7 @@
 //
 // A waiting port should cost next to nothing: reception is driven by the
 // host's readiness notification, not by polling.
+#include "process_cpu.h"
 #include "pty_pair.h"
 #include "serial/mscomm.h"
 
@@ -17,19 +18,10 @@
 
 #include <cstdio>
 
-#include <sys/resource.h>
 
 namespace {
 
 constexpr int kRunMilliseconds = 5000;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 struct Figures {
     double cpuMilliseconds = 0;
@@ -57,9 +49,9 @@ Figures measure(PtyPair &pty, MSComm &comm, bool records)
     QTimer::singleShot(kRunMilliseconds, &loop, &QEventLoop::quit);
     QElapsedTimer wall;
     wall.start();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processCpuSeconds();
     loop.exec();
-    figures.cpuMilliseconds = (cpuSeconds() - cpuBefore) * 1000.0;
+    figures.cpuMilliseconds = (processCpuSeconds() - cpuBefore) * 1000.0;
     figures.wallMilliseconds = double(wall.elapsed());
     return figures;
 }

@@ -19,6 +19,7 @@
 // after the port opened to the end). Exits 1 when the monitor stopped ticking
 // (under 50 ticks in a minute), lost its port, parsed no record at all, or
 // grew by more than 2 MB; a crash ends it non-zero anyway.
+#include "process_cpu.h"
 #include "pty_pair.h"
 #include "reception/reception_state.h"
 #include "serial/mscomm.h"
@@ -41,7 +42,6 @@
 #include <thread>
 #include <utility>
 
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -54,14 +54,6 @@ constexpr int kBaselineMs = 10'000;
 constexpr int kMinTicksPerMinute = 50;
 constexpr double kMaxGrowthKb = 2048;
 constexpr int kDriverStopWaitMs = 3000;
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 double threadCpuSeconds()
 {

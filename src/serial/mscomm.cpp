@@ -220,13 +220,16 @@ void MSComm::openPort()
     m_lastOpenFailure = {};
     const int port = m_commPort;
     if (m_port.isOpen()) {
-        const OpenFailure alreadyOpen{OpenFailure::Busy, m_openedPath, QCoreApplication::applicationName(),
-                                      QCoreApplication::applicationPid(), QStringLiteral("already open here"), {}, false};
+        const OpenFailure alreadyOpen{.reason = OpenFailure::Busy,
+                                      .path = m_openedPath,
+                                      .holder = QCoreApplication::applicationName(),
+                                      .holderPid = QCoreApplication::applicationPid(),
+                                      .hostReason = QStringLiteral("already open here")};
         failOpening(alreadyOpen, rt::PortAlreadyOpen);
     }
     const QString path = m_ports.listing().path(port);
     if (path.isEmpty())
-        failOpening(OpenFailure{OpenFailure::NoDevice, {}, {}, 0, {}, {}, false}, rt::InvalidPortNumber);
+        failOpening(OpenFailure{.reason = OpenFailure::NoDevice}, rt::InvalidPortNumber);
 
     m_port.setPortName(path);
     m_port.setBaudRate(m_speed);
@@ -262,7 +265,7 @@ void MSComm::lockDevice(const QString &path)
         return;
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
     closeQuietly();
-    failOpening(OpenFailure{OpenFailure::Busy, path, {}, 0, reason, {}, true}, rt::PortAlreadyOpen);
+    failOpening(OpenFailure{.reason = OpenFailure::Busy, .path = path, .hostReason = reason, .flockHeld = true}, rt::PortAlreadyOpen);
 #else
     Q_UNUSED(path);
 #endif
@@ -297,7 +300,7 @@ void MSComm::failOpening(OpenFailure failure, int number)
 
 OpenFailure MSComm::describeHostFailure(const QString &path) const
 {
-    OpenFailure failure{OpenFailure::Other, path, {}, 0, m_port.errorString(), {}, false};
+    OpenFailure failure{.reason = OpenFailure::Other, .path = path, .hostReason = m_port.errorString()};
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
         failure.reason = OpenFailure::NotFound;

@@ -21,11 +21,11 @@ struct OpenFailure {
         Other,        // any other host failure, or a line setting refused
     };
     Reason reason = None;
-    QString path;       // the device tried; empty for NoDevice
-    QString holder;     // Busy: name of the program holding the port, when known
+    QString path{};       // the device tried; empty for NoDevice
+    QString holder{};     // Busy: name of the program holding the port, when known
     qint64 holderPid = 0; // Busy: its process id, when known
-    QString hostReason; // the host's own text for the failure
-    QString staleLockFile; // Busy: a lock file left by a program that no longer runs
+    QString hostReason{}; // the host's own text for the failure
+    QString staleLockFile{}; // Busy: a lock file left by a program that no longer runs
     bool flockHeld = false; // Busy: another program holds a flock on the device
 };
 

@@ -222,17 +222,12 @@ void Form1::Timer1_Timer()
         const std::array<rt::Int16, 3> values{m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C};
         scrollAndAppend(m_chart->grid(), values, rt::timeOfDayText(now.time()));
         m_chart->setAccessibleDescription(latestSampleDescription(m_chart->grid()));
-        recordTick({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
+        if (m_recorder)
+            m_recorder->record({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
     } catch (const rt::NumberedError &error) {
-        if (error.number() == rt::Overflow)
-            recordTick({now, TickOutcome::Overflow, {}, m_raw->text()});
+        if (m_recorder && error.number() == rt::Overflow)
+            m_recorder->record({now, TickOutcome::Overflow, {}, m_raw->text()});
     }
-}
-
-void Form1::recordTick(const TickRow &row)
-{
-    if (m_recorder)
-        m_recorder->record(row);
 }
 
 void Form1::onRecordingFailed(const QString &path, bool diskFull, const QString &reason)

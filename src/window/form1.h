@@ -69,7 +69,6 @@ private:
     void onDeviceFailed(int port, const QString &description);
     void showError(const QString &text, const QString &detail);
     void refreshPortTooltips();
-    void recordTick(const TickRow &row);
     void onRecordingFailed(const QString &path, bool diskFull, const QString &reason);
     void onCaptureFailed(const QString &path, bool diskFull, const QString &reason);
 

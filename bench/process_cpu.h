@@ -1,0 +1,12 @@
+#pragma once
+
+#include <sys/resource.h>
+
+// CPU time, user and system, that this process has used so far, in seconds.
+inline double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
