@@ -31,6 +31,13 @@ void printError(const QString &text)
     std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
 }
 
+void setPace(RecordSource &source, const SimOptions &options)
+{
+    source.setInterval(options.intervalMs);
+    source.setLineEnd(options.lineEnd);
+    source.setCount(options.count);
+}
+
 int runOnPty(const SimOptions &options)
 {
     PtyDevice device;
@@ -38,9 +45,7 @@ int runOnPty(const SimOptions &options)
         printError(QStringLiteral("cannot create a pseudo-terminal: %1").arg(device.errorString()));
         return kDeviceFailed;
     }
-    device.source().setInterval(options.intervalMs);
-    device.source().setLineEnd(options.lineEnd);
-    device.source().setCount(options.count);
+    setPace(device.source(), options);
     std::printf("%s\n", qPrintable(device.slavePath()));
     std::fflush(stdout);
 
@@ -94,9 +99,7 @@ int runOnSerial(const SimOptions &options)
         lastRecordOut = true;
         quitWhenWritten();
     });
-    source.setInterval(options.intervalMs);
-    source.setLineEnd(options.lineEnd);
-    source.setCount(options.count);
+    setPace(source, options);
     source.start();
     const int loopStatus = QCoreApplication::exec();
     return status != 0 ? status : loopStatus;
