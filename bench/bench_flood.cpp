@@ -11,6 +11,7 @@
 // With --records-per-second 1 it is a calm device, for a sample recording.
 #include "pty_pair.h"
 #include "reception/reception_state.h"
+#include "app/keep_records.h"
 #include "recording/recording.h"
 #include "window/form1.h"
 
@@ -102,7 +103,7 @@ int main(int argc, char *argv[])
     PtyPair device;
     ReceptionState reception;
     Form1 form(reception);
-    form.keepRecords(recording.ticks, recording.bytes);
+    keepRecords(form, recording);
     form.findChild<QObject *>(QStringLiteral("MSComm1"))
         ->setProperty("DeviceMap", QVariantMap{{QStringLiteral("1"), device.slavePath()}});
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);

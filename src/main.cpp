@@ -1,3 +1,4 @@
+#include "app/keep_records.h"
 #include "app/termination_signals.h"
 #include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
@@ -69,7 +70,7 @@ int main(int argc, char *argv[])
     if (demo)
         window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
 #endif
-    window.keepRecords(recording.ticks, recording.bytes);
+    keepRecords(window, recording);
     window.show();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window, &Form1::Command1_Click);

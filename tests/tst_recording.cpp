@@ -2,6 +2,7 @@
 // program refuses at start, and what happens when a file stops taking data.
 #include "monitor.h"
 #include "unprivileged.h"
+#include "app/keep_records.h"
 #include "recording/recording.h"
 
 #include <QDir>
@@ -36,7 +37,7 @@ struct RecordingMonitor {
     RecordingMonitor(const QString &recordPath, const QString &capturePath)
         : refusal(openRecording(recording, recordPath, capturePath))
     {
-        monitor.form.keepRecords(recording.ticks, recording.bytes);
+        keepRecords(monitor.form, recording);
         monitor.openPort(1);
     }
 };

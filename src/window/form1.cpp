@@ -4,8 +4,6 @@
 #include "chart/chart_scroll.h"
 #include "chart/grap_chart.h"
 #include "reception/resive_sub.h"
-#include "recording/byte_capture.h"
-#include "recording/tick_recorder.h"
 #include "runtime/int16.h"
 #include "runtime/number_text.h"
 #include "runtime/numbered_error.h"
@@ -13,12 +11,12 @@
 #include "setup/setup_chart.h"
 #include "window/port_combo_box.h"
 #include "window/port_messages.h"
-#include "window/recording_messages.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -74,24 +72,13 @@ void Form1::assignPort(int port, const QString &path, const QString &description
     m_comm->ports().assign(port, path, description);
 }
 
-void Form1::keepRecords(TickRecorder &ticks, ByteCapture &bytes)
-{
-    if (ticks.isWriting()) {
-        m_recorder = &ticks;
-        connect(&ticks, &TickRecorder::failed, this, &Form1::onRecordingFailed);
-    }
-    if (bytes.isWriting()) {
-        connect(m_comm, &MSComm::received, &bytes, &ByteCapture::capture);
-        connect(&bytes, &ByteCapture::failed, this, &Form1::onCaptureFailed);
-    }
-}
-
 void Form1::connectEvents()
 {
     connect(m_exit, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_openClose, &QPushButton::clicked, this, &Form1::Key_Op_Cl_Click);
     connect(m_timer, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_comm, &MSComm::deviceFailed, this, &Form1::onDeviceFailed);
+    connect(m_comm, &MSComm::received, this, &Form1::bytesReceived);
     connect(m_portList, &PortComboBox::aboutToShowPopup, this, &Form1::refreshPortTooltips);
 }
 
@@ -222,20 +209,15 @@ void Form1::Timer1_Timer()
         const std::array<rt::Int16, 3> values{m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C};
         scrollAndAppend(m_chart->grid(), values, rt::timeOfDayText(now.time()));
         m_chart->setAccessibleDescription(latestSampleDescription(m_chart->grid()));
-        if (m_recorder)
-            m_recorder->record({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
+        announceTick({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
     } catch (const rt::NumberedError &error) {
-        if (m_recorder && error.number() == rt::Overflow)
-            m_recorder->record({now, TickOutcome::Overflow, {}, m_raw->text()});
+        if (error.number() == rt::Overflow)
+            announceTick({now, TickOutcome::Overflow, {}, m_raw->text()});
     }
 }
 
-void Form1::onRecordingFailed(const QString &path, bool diskFull, const QString &reason)
+void Form1::announceTick(const TickRow &row)
 {
-    showError(recordingStoppedText(path, diskFull), reason);
-}
-
-void Form1::onCaptureFailed(const QString &path, bool diskFull, const QString &reason)
-{
-    showError(captureStoppedText(path, diskFull), reason);
+    if (isSignalConnected(QMetaMethod::fromSignal(&Form1::tickTaken)))
+        emit tickTaken(row);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "reception/reception_state.h"
+#include "recording/tick_row.h"
 #include "runtime/time_of_day.h"
 
 #include <QWidget>
 
 #include <array>
 
-class ByteCapture;
 class GrapChart;
 class MSComm;
 class PortComboBox;
@@ -18,8 +18,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
-class TickRecorder;
-struct TickRow;
 
 namespace rt {
 class NumberedError;
@@ -40,9 +38,9 @@ public:
     // Com `port` opens `path` from now on; `description`, when not empty, is
     // what the port list's tooltip says about it.
     void assignPort(int port, const QString &path, const QString &description = {});
-    // Hands every tick's row and every received byte to the files the
-    // command line asked for; without this call nothing is written.
-    void keepRecords(TickRecorder &ticks, ByteCapture &bytes);
+    // The «Ошибка» box with its second line, for the window's own failures
+    // and for those of whoever listens to its signals.
+    void showError(const QString &text, const QString &detail);
 
     static constexpr int kSpeedCount = 8;
 
@@ -51,6 +49,13 @@ public:
     void Key_Op_Cl_Click();
     void Form_Unload();
     void Timer1_Timer();
+
+signals:
+    // What each tick did, for whoever keeps or shares the readings; a row is
+    // only made while somebody listens.
+    void tickTaken(const TickRow &row);
+    // Every byte received from the device, as the serial layer announced it.
+    void bytesReceived(const QByteArray &bytes);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -67,14 +72,11 @@ private:
     void closePort();
     void reportOpenError(const rt::NumberedError &error);
     void onDeviceFailed(int port, const QString &description);
-    void showError(const QString &text, const QString &detail);
     void refreshPortTooltips();
-    void onRecordingFailed(const QString &path, bool diskFull, const QString &reason);
-    void onCaptureFailed(const QString &path, bool diskFull, const QString &reason);
+    void announceTick(const TickRow &row);
 
     ReceptionState &m_reception;
     rt::Clock m_clock = rt::systemClock();
-    TickRecorder *m_recorder = nullptr; // not owned; none without --record
 
     GrapChart *m_chart = nullptr;
     QPushButton *m_exit = nullptr;
