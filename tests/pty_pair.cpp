@@ -72,11 +72,21 @@ int PtyPair::slaveUnreadBytes() const
     return count;
 }
 
-bool PtyPair::holdFlock()
+bool PtyPair::holdAsAnotherProgram()
 {
     // The pair's own descriptor is another opening of the device than the
     // program's, so the lock stands against it.
-    return ::flock(m_slave, LOCK_EX | LOCK_NB) == 0;
+    termios settings = slaveTermios();
+    cfsetspeed(&settings, B1200);
+    settings.c_cflag = (settings.c_cflag & ~(CSIZE | CSTOPB | PARODD | CRTSCTS)) | CS7 | PARENB;
+    return ::flock(m_slave, LOCK_EX | LOCK_NB) == 0 && ::ioctl(m_slave, TIOCEXCL) == 0
+        && tcsetattr(m_slave, TCSANOW, &settings) == 0;
+}
+
+bool PtyPair::slaveIsExclusive() const
+{
+    int exclusive = 0;
+    return ::ioctl(m_slave, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
 void PtyPair::hangUp()

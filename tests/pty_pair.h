@@ -33,8 +33,13 @@ public:
     // Bytes received on the program's side that nobody has read yet.
     int slaveUnreadBytes() const;
 
-    // Another program takes an exclusive flock on the device, as picocom does.
-    bool holdFlock();
+    // Another program takes the device as careful terminal programs do: an
+    // exclusive flock (picocom), exclusive mode (screen) and its own line
+    // settings, 1200 bit/s 7E1 without flow control.
+    bool holdAsAnotherProgram();
+
+    // Whether the device is in exclusive mode (TIOCEXCL).
+    bool slaveIsExclusive() const;
 
     // The device goes away: the far end closes, as when an adapter is unplugged.
     void hangUp();

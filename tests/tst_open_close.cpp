@@ -88,7 +88,7 @@ private slots:
             << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/"};
         QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
             << 4 << "held" << busy << QStringList{"занято программой tst_open_close (PID"};
-        QTest::newRow("Com 4 flocked by another program -> repeated attempt, port closed again")
+        QTest::newRow("Com 4 flocked by another program -> repeated attempt, its line left as it set it")
             << 4 << "flocked" << busy << QStringList{"flock"};
         QTest::newRow("Com 7 this user may not read -> invalid port 7, no rights, device and group named")
             << 7 << "unreadable" << QStringLiteral("Невозможно Открыть Com порт 7") << QStringList{"Нет прав"};
@@ -114,7 +114,8 @@ private slots:
         if (device == u"held")
             QVERIFY(holder.open(QIODevice::ReadOnly));
         if (device == u"flocked")
-            QVERIFY(monitor.device.holdFlock());
+            QVERIFY(monitor.device.holdAsAnotherProgram());
+        const termios before = monitor.device.slaveTermios();
         if (device == u"unreadable") {
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0), 0);
             // A terminal's group is "tty": the user is told which group opens the device.
@@ -131,6 +132,16 @@ private slots:
         for (const QString &part : detailParts)
             QVERIFY2(box->informativeText().contains(part), qPrintable(box->informativeText()));
         QVERIFY(monitor.looksClosed());
+        if (device == u"flocked") {
+            // The refused opening touched nothing: no settings, not even for
+            // a moment, and exclusive mode (which root could clear) still on.
+            const termios after = monitor.device.slaveTermios();
+            QCOMPARE(cfgetispeed(&after), cfgetispeed(&before));
+            QCOMPARE(after.c_cflag, before.c_cflag);
+            QCOMPARE(after.c_iflag, before.c_iflag);
+            QCOMPARE(after.c_lflag, before.c_lflag);
+            QVERIFY(monitor.device.slaveIsExclusive());
+        }
 
         box->button(QMessageBox::Ok)->click();
         QTRY_VERIFY(!Monitor::shownBox());
@@ -175,7 +186,7 @@ private slots:
         QTRY_VERIFY(Monitor::shownBox());
         QCOMPARE(Monitor::shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
         const QString detail = Monitor::shownBox()->informativeText();
-        QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm ") + lockPath)
+        QVERIFY2(detail.contains(QStringLiteral("Остановленная программа")) && detail.endsWith(QStringLiteral("sudo rm '") + lockPath + u'\'')
                      && !detail.contains(QStringLiteral("PID")),
                  qPrintable(detail));
         QVERIFY(monitor.looksClosed());

@@ -3,25 +3,12 @@
 #include "runtime/numbered_error.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLockFile>
 #include <QScopedValueRollback>
-#include <QSysInfo>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <cstring>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -42,102 +29,6 @@ std::optional<qint32> speedFromSettings(const QString &settings)
             return speed;
     }
     return std::nullopt;
-}
-
-// The lock file the serial port module takes for a device: the same
-// directories in the same order, so that we read the file its holder wrote.
-QString lockFilePathFor(const QString &devicePath)
-{
-    QString name = devicePath;
-    if (name.startsWith(u"/dev/"))
-        name.remove(0, 5);
-    const QString fileName = QStringLiteral("/LCK..") + name.replace(u'/', u'_');
-    const QStringList directories = {
-        QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-        QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
-        QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath(),
-    };
-    for (const QString &directory : directories) {
-        const QFileInfo info(directory);
-        if (info.isReadable() && (QFile::exists(directory + fileName) || info.isWritable()))
-            return directory + fileName;
-    }
-    return {};
-}
-
-// Whether the process that wrote a lock file on this host is gone. A lock
-// written on another host (a shared lock directory) cannot be judged.
-bool holderIsGone(qint64 pid, const QString &hostName)
-{
-#ifdef Q_OS_UNIX
-    if (pid <= 0 || (!hostName.isEmpty() && hostName != QSysInfo::machineHostName()))
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-#else
-    Q_UNUSED(pid);
-    Q_UNUSED(hostName);
-    return false;
-#endif
-}
-
-// The lock file names its holder. The serial port module removes a lock
-// whose holder is gone when it can; one it cannot remove (another user's,
-// say root's after a killed run) is named so that the user can remove it.
-void fillLockHolder(OpenFailure &failure)
-{
-    const QString lockPath = lockFilePathFor(failure.path);
-    if (lockPath.isEmpty())
-        return;
-    const QLockFile lock(lockPath);
-    qint64 pid = 0;
-    QString hostName;
-    QString appName;
-    if (!lock.getLockInfo(&pid, &hostName, &appName))
-        return;
-    if (holderIsGone(pid, hostName)) {
-        failure.staleLockFile = lockPath;
-        return;
-    }
-    failure.holder = appName;
-    failure.holderPid = pid;
-}
-
-// Qt reports a busy device and a forbidden one alike; the file's access
-// rights tell them apart.
-bool mayNotRead(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    return ::access(QFile::encodeName(path).constData(), R_OK) != 0 && errno == EACCES;
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
-}
-
-QString describeFailure(const OpenFailure &failure, int port)
-{
-    const QString start = QStringLiteral("Cannot open port %1").arg(port);
-    switch (failure.reason) {
-    case OpenFailure::NoDevice:
-        return QStringLiteral("%1: no serial device stands behind that port number").arg(start);
-    case OpenFailure::NotFound:
-        return QStringLiteral("%1: %2 does not exist (%3)").arg(start, failure.path, failure.hostReason);
-    case OpenFailure::NoPermission:
-        return QStringLiteral("%1: no permission to read %2 (%3)").arg(start, failure.path, failure.hostReason);
-    case OpenFailure::Busy:
-        if (!failure.staleLockFile.isEmpty())
-            return QStringLiteral("%1: %2 is locked by %3, left by a program that no longer runs")
-                .arg(start, failure.path, failure.staleLockFile);
-        if (failure.holder.isEmpty())
-            return QStringLiteral("%1: %2 is in use by another program (%3)").arg(start, failure.path, failure.hostReason);
-        return QStringLiteral("%1: %2 is in use by %3 (pid %4)")
-            .arg(start, failure.path, failure.holder)
-            .arg(failure.holderPid);
-    case OpenFailure::Other:
-    case OpenFailure::None:
-        break;
-    }
-    return QStringLiteral("%1: %2: %3").arg(start, failure.path, failure.hostReason);
 }
 
 } // namespace
@@ -218,18 +109,18 @@ void MSComm::setPortOpen(bool open)
 void MSComm::openPort()
 {
     m_lastOpenFailure = {};
-    const int port = m_commPort;
     if (m_port.isOpen()) {
-        const OpenFailure alreadyOpen{.reason = OpenFailure::Busy,
-                                      .path = m_openedPath,
-                                      .holder = QCoreApplication::applicationName(),
-                                      .holderPid = QCoreApplication::applicationPid(),
-                                      .hostReason = QStringLiteral("already open here")};
-        failOpening(alreadyOpen, rt::PortAlreadyOpen);
+        failOpening(OpenFailure{.reason = OpenFailure::OpenHere,
+                                .path = m_openedPath,
+                                .holder = QCoreApplication::applicationName(),
+                                .holderPid = QCoreApplication::applicationPid(),
+                                .hostReason = QStringLiteral("already open here")});
     }
-    const QString path = m_ports.listing().path(port);
+    const QString path = m_ports.listing().path(m_commPort);
     if (path.isEmpty())
-        failOpening(OpenFailure{.reason = OpenFailure::NoDevice}, rt::InvalidPortNumber);
+        failOpening(OpenFailure{.reason = OpenFailure::NoDevice});
+    if (OpenFailure refusal = m_lock.take(path); refusal.reason != OpenFailure::None)
+        failOpening(std::move(refusal));
 
     m_port.setPortName(path);
     m_port.setBaudRate(m_speed);
@@ -243,32 +134,16 @@ void MSComm::openPort()
         opened = m_port.open(QIODevice::ReadOnly);
     }
     if (!opened) {
-        const OpenFailure failure = describeHostFailure(path);
+        OpenFailure refusal = explainRefusal(path, m_port.error(), m_port.errorString());
         m_port.clearError();
-        failOpening(failure, failure.reason == OpenFailure::Busy ? rt::PortAlreadyOpen : rt::InvalidPortNumber);
+        m_lock.release();
+        failOpening(std::move(refusal));
     }
     m_failure.clear();
     m_openedPath = path;
-    lockDevice(path);
     prepareLine();
     m_received.clear();
-    m_openedPort = port;
-}
-
-// Programs that lock a terminal only with flock (picocom and others) are
-// not stopped by the lock file; an exclusive flock keeps them and us from
-// reading the same line at once, whoever opened first.
-void MSComm::lockDevice(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
-        return;
-    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    closeQuietly();
-    failOpening(OpenFailure{.reason = OpenFailure::Busy, .path = path, .hostReason = reason, .flockHeld = true}, rt::PortAlreadyOpen);
-#else
-    Q_UNUSED(path);
-#endif
+    m_openedPort = m_commPort;
 }
 
 // What the device sent before the opening is never shown: the host's input
@@ -290,33 +165,13 @@ void MSComm::closeQuietly()
     const QScopedValueRollback quiet(m_quietErrors, true);
     m_port.close();
     m_port.clearError();
+    m_lock.release();
 }
 
-void MSComm::failOpening(OpenFailure failure, int number)
+void MSComm::failOpening(OpenFailure failure)
 {
     m_lastOpenFailure = std::move(failure);
-    throw rt::NumberedError(number, describeFailure(m_lastOpenFailure, m_commPort));
-}
-
-OpenFailure MSComm::describeHostFailure(const QString &path) const
-{
-    OpenFailure failure{.reason = OpenFailure::Other, .path = path, .hostReason = m_port.errorString()};
-    switch (m_port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        failure.reason = OpenFailure::NotFound;
-        break;
-    case QSerialPort::PermissionError:
-        if (mayNotRead(path)) {
-            failure.reason = OpenFailure::NoPermission;
-        } else {
-            failure.reason = OpenFailure::Busy;
-            fillLockHolder(failure);
-        }
-        break;
-    default:
-        break;
-    }
-    return failure;
+    throw rt::NumberedError(m_lastOpenFailure.errorNumber(), m_lastOpenFailure.description(m_commPort));
 }
 
 OpenFailure MSComm::lastOpenFailure() const

@@ -2,32 +2,13 @@
 
 #include "runtime/int16.h"
 #include "serial/port_directory.h"
+#include "serial/port_lock.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <QVariantMap>
-
-// Why the last opening failed, for a caller that tells the user in its own
-// words. The raised error's description says the same in plain English.
-struct OpenFailure {
-    enum Reason {
-        None,         // the last opening succeeded (or none was tried)
-        NoDevice,     // no device stands behind the port number (port 0 too)
-        NotFound,     // the device path does not exist
-        NoPermission, // the device exists but this user may not read it
-        Busy,         // held by another program or another instance
-        Other,        // any other host failure, or a line setting refused
-    };
-    Reason reason = None;
-    QString path{};       // the device tried; empty for NoDevice
-    QString holder{};     // Busy: name of the program holding the port, when known
-    qint64 holderPid = 0; // Busy: its process id, when known
-    QString hostReason{}; // the host's own text for the failure
-    QString staleLockFile{}; // Busy: a lock file left by a program that no longer runs
-    bool flockHeld = false; // Busy: another program holds a flock on the device
-};
 
 // The serial port as the window uses it: choose a port number and a line
 // setting, open it, and take whatever has been received as text. It only
@@ -37,9 +18,9 @@ struct OpenFailure {
 // arrive into a receive buffer of InBufferSize characters, one character per
 // byte (Latin-1); what arrives while the buffer is full is dropped. Reads
 // take only what the event loop has delivered. An opening discards what the
-// host received before it, takes an exclusive flock on the device (so that
-// programs that lock only that way see the port as ours) and raises DTR and
-// RTS.
+// host received before it and raises DTR and RTS; before anything touches
+// the line it takes the device's lock (PortLock), so that a refused opening
+// leaves another program's line exactly as it was.
 //
 // Errors (rt::NumberedError):
 //   8002 opening a port number with no device behind it, a device that does
@@ -116,9 +97,7 @@ public:
 private:
     void openPort();
     void closePort();
-    [[noreturn]] void failOpening(OpenFailure failure, int number);
-    OpenFailure describeHostFailure(const QString &path) const;
-    void lockDevice(const QString &path);
+    [[noreturn]] void failOpening(OpenFailure failure);
     void prepareLine();
     void closeQuietly();
     void applySpeed(qint32 speed);
@@ -132,6 +111,7 @@ private:
     qint32 m_speed = 9600;
     QByteArray m_received;
     PortDirectory m_ports;
+    PortLock m_lock;          // taken before the port opens, released after it closes
     OpenFailure m_lastOpenFailure;
     int m_openedPort = 0;     // the port number the open device stands for
     QString m_openedPath;     // and its path

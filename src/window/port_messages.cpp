@@ -18,19 +18,48 @@ QString noPermissionDetail(const QString &path)
     return detail;
 }
 
+// Single quotes make any path safe to paste into a shell.
+QString shellQuoted(QString path)
+{
+    return u'\'' + path.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+}
+
+QString holderText(const OpenFailure &failure)
+{
+    QString text = failure.holder.isEmpty() ? QStringLiteral("процесс") : failure.holder;
+    if (failure.holderPid > 0)
+        text += QStringLiteral(" (PID %1)").arg(failure.holderPid);
+    if (!failure.holderHost.isEmpty())
+        text += QStringLiteral(" на компьютере %1").arg(failure.holderHost);
+    return text;
+}
+
+// A live holder is named, never offered for removal: its lock may belong to
+// another host or container that shares the lock directory.
 QString busyDetail(const OpenFailure &failure)
 {
-    if (!failure.staleLockFile.isEmpty())
+    if (failure.reason == OpenFailure::StaleLockFile)
         return QStringLiteral("Остановленная программа оставила устаревший файл блокировки %1 устройства %2. "
-                              "Удалите его: sudo rm %1")
-            .arg(failure.staleLockFile, failure.path);
-    if (failure.flockHeld)
+                              "Удалите его: sudo rm %3")
+            .arg(failure.lockFile, failure.path, shellQuoted(failure.lockFile));
+    if (!failure.holder.isEmpty() || failure.holderPid > 0) {
+        const QString lockFile = failure.lockFile.isEmpty() ? QString()
+                                                            : QStringLiteral(" (файл блокировки %1)").arg(failure.lockFile);
+        return QStringLiteral("Устройство %1 занято программой %2%3.").arg(failure.path, holderText(failure), lockFile);
+    }
+    switch (failure.reason) {
+    case OpenFailure::FlockHeld:
         return QStringLiteral("Устройство %1 занято другой программой: она держит его блокировку (flock).").arg(failure.path);
-    if (failure.holder.isEmpty() && failure.holderPid == 0)
-        return QStringLiteral("Устройство %1 занято другой программой.").arg(failure.path);
-    const QString holder = failure.holder.isEmpty() ? QStringLiteral("процесс") : failure.holder;
-    const QString pid = failure.holderPid > 0 ? QStringLiteral(" (PID %1)").arg(failure.holderPid) : QString();
-    return QStringLiteral("Устройство %1 занято программой %2%3.").arg(failure.path, holder, pid);
+    case OpenFailure::ExclusiveHeld:
+        return QStringLiteral("Устройство %1 занято другой программой: она открыла его в монопольном режиме.").arg(failure.path);
+    case OpenFailure::LockFileHeld:
+        if (!failure.lockFile.isEmpty())
+            return QStringLiteral("Устройство %1 занято другой программой (файл блокировки %2).").arg(failure.path, failure.lockFile);
+        break;
+    default:
+        break;
+    }
+    return QStringLiteral("Устройство %1 занято другой программой.").arg(failure.path);
 }
 
 } // namespace
@@ -44,14 +73,13 @@ QString openFailureDetail(const OpenFailure &failure)
         return QStringLiteral("Устройство %1 не найдено: адаптер отключён?").arg(failure.path);
     case OpenFailure::NoPermission:
         return noPermissionDetail(failure.path);
-    case OpenFailure::Busy:
-        return busyDetail(failure);
     case OpenFailure::Other:
         return QStringLiteral("Устройство %1 не открывается: %2").arg(failure.path, failure.hostReason);
     case OpenFailure::None:
-        break;
+        return {};
+    default:
+        return busyDetail(failure);
     }
-    return {};
 }
 
 QString deviceLostText(int port)
