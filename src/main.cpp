@@ -1,4 +1,5 @@
 #include "app/keep_records.h"
+#include "app/no_display_exit.h"
 #include "app/termination_signals.h"
 #include "command_line/monitor_options.h"
 #include "reception/reception_state.h"
@@ -34,17 +35,25 @@ int main(int argc, char *argv[])
     if (!verdict.run)
         return verdict.printMessage();
     const MonitorOptions &options = verdict.options;
+    // A reader of --record or --capture that goes away stops that file, not the program.
+    ignoreBrokenPipes();
 
-    // Files are checked before any window too: a refused file ends the
-    // program with the reason, even where there is no display.
+    std::optional<NoDisplayExit> noDisplay(std::in_place);
+    QApplication app(argc, argv);
+    noDisplay.reset();
+
+    // Files are opened once the display is known to work (so that a run
+    // without one leaves every file as it was) and before any window: a
+    // refused file ends the program with the reason.
     Recording recording;
     if (const QString refusal = openRecording(recording, options.recordPath, options.capturePath);
         !refusal.isEmpty()) {
         std::fputs(refusal.toLocal8Bit().constData(), stderr);
         return 2;
     }
+    for (const QString &notice : recording.notices)
+        std::fputs(notice.toLocal8Bit().constData(), stderr);
 
-    QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_MONITOR_VERSION));
     // Docks, task switchers and Wayland compositors find the menu entry's name and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));

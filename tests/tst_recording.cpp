@@ -106,29 +106,34 @@ private slots:
         QCOMPARE(contentsOf(path), after);
     }
 
-    void refusedFileEndsTheProgramBeforeAnyWindow_data()
+    void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow_data()
     {
         QTest::addColumn<QStringList>("arguments"); // %1 is a fresh folder
         QTest::addColumn<QString>("stderrLine");
+        QTest::addColumn<int>("status"); // 2 for a refused file, 1 without a display
 
         QTest::newRow("record into another program's CSV -> refused, file untouched")
             << QStringList{"--record", "%1/other.csv"}
-            << "--record \"%1/other.csv\": not a recording of this program (its first line is not time,A,B,C,outcome,text)";
+            << "--record \"%1/other.csv\": not a recording of this program (its first line is not time,A,B,C,outcome,text)" << 2;
         QTest::newRow("record into a folder -> refused")
-            << QStringList{"--record", "%1"} << "--record \"%1\": is a directory";
+            << QStringList{"--record", "%1"} << "--record \"%1\": is a directory" << 2;
         QTest::newRow("capture into a missing folder -> refused")
             << QStringList{"--capture", "%1/missing/raw.bin"}
-            << "--capture \"%1/missing/raw.bin\": No such file or directory";
+            << "--capture \"%1/missing/raw.bin\": No such file or directory" << 2;
         QTest::newRow("capture into a read-only file -> refused")
-            << QStringList{"--capture", "%1/locked.bin"} << "--capture \"%1/locked.bin\": Permission denied";
+            << QStringList{"--capture", "%1/locked.bin"} << "--capture \"%1/locked.bin\": Permission denied" << 2;
         QTest::newRow("good record file, capture into a folder -> refused")
-            << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << "--capture \"%1\": is a directory";
+            << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << "--capture \"%1\": is a directory" << 2;
+        QTest::newRow("no display, record into a new file, capture into another's -> status 1, no file made or changed")
+            << QStringList{"-platform", "xcb", "--record", "%1/new.csv", "--capture", "%1/other.csv"}
+            << "no display to show the window on (DISPLAY \"\", WAYLAND_DISPLAY \"\"); headless, try xvfb-run" << 1;
     }
 
-    void refusedFileEndsTheProgramBeforeAnyWindow()
+    void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, stderrLine);
+        QFETCH(int, status);
         // Run as an ordinary user, as people do: root may write anywhere.
         RERUN_AS_NOBODY_WHEN_ROOT();
 
@@ -140,18 +145,20 @@ private slots:
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         arguments.replaceInStrings(QStringLiteral("%1"), dir.path());
 
-        // No display at all: a program that got as far as a window would fail otherwise.
+        // No display at all; a refused file is refused first, as a program
+        // that got as far as a window would never end.
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path()); // or Qt warns that it is unset
         program.setProcessEnvironment(environment);
         program.start(QStringLiteral(SENSOR_MONITOR_PROGRAM), arguments);
         QVERIFY(program.waitForFinished(30000));
 
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 2);
+        QCOMPARE(program.exitCode(), status);
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
                  QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path()) + u'\n');
         QCOMPARE(contentsOf(dir.filePath(QStringLiteral("other.csv"))), other);

@@ -29,14 +29,20 @@ void onSignal(int signalNumber)
     errno = savedErrno;
 }
 
-void setHandler(void (*handler)(int))
+void setHandler(int signalNumber, void (*handler)(int))
 {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : kSignals)
-        ::sigaction(signalNumber, &action, nullptr);
+    ::sigaction(signalNumber, &action, nullptr);
+}
+
+// What nohup (or any starter) chose to ignore is left ignored.
+bool isIgnored(int signalNumber)
+{
+    struct sigaction current = {};
+    return ::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 } // namespace
@@ -55,7 +61,11 @@ TerminationSignals::TerminationSignals(QObject *parent)
     m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
     g_writeEnd = m_pipe[1];
-    setHandler(onSignal);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        m_handled[i] = !isIgnored(kSignals[i]);
+        if (m_handled[i])
+            setHandler(kSignals[i], onSignal);
+    }
 #endif
 }
 
@@ -64,7 +74,10 @@ TerminationSignals::~TerminationSignals()
 #ifdef Q_OS_UNIX
     if (m_pipe[0] < 0)
         return;
-    setHandler(SIG_DFL);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        if (m_handled[i])
+            setHandler(kSignals[i], SIG_DFL);
+    }
     g_writeEnd = -1;
     m_notifier.reset();
     ::close(m_pipe[0]);
@@ -78,5 +91,12 @@ void TerminationSignals::readPipe()
     unsigned char number = 0;
     while (::read(m_pipe[0], &number, 1) == 1)
         emit received(number);
+#endif
+}
+
+void ignoreBrokenPipes()
+{
+#ifdef Q_OS_UNIX
+    ::signal(SIGPIPE, SIG_IGN);
 #endif
 }

@@ -1,21 +1,35 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 
 // A file the monitor only ever appends to. Each piece goes to the operating
 // system in one unbuffered write, so what a tick wrote survives the program
-// being killed. The first failed write closes the file and is reported
-// once; later writes are ignored.
+// being killed, and reaches the disk itself (fdatasync) at most a second
+// later, so that a full disk or a pulled stick is noticed at the tick it
+// happens. A piece is whole or absent: a write cut short is cut back out of
+// a regular file. The first failure closes the file and is reported once;
+// later writes are ignored.
+//
+// A pipe or FIFO is written without ever blocking the caller: what its
+// reader has not taken yet waits here, up to kMostWaiting bytes.
 class AppendFile : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
+    ~AppendFile() override;
+
+    static constexpr qsizetype kMostWaiting = 4 * 1024 * 1024;
 
     bool isWriting() const;
     QString path() const;
+
+    // Whether both are open on one and the same file, whatever the paths.
+    bool isSameFileAs(const AppendFile &other) const;
 
     // Closes the file and, when this run created it, removes it again: for
     // a start that is called off.
@@ -27,14 +41,28 @@ signals:
     void failed(const QString &path, bool diskFull, const QString &reason);
 
 protected:
-    // Opens (creating) `path` for appending; the host's reason when it
-    // cannot, empty when it is open.
+    // Opens (creating) `path` for appending, in one step with the checks of
+    // what was opened; the reason when it cannot, empty when it is open. A
+    // FIFO that nobody reads is refused rather than waited for.
     QString openForAppend(const QString &path);
     void append(const QByteArray &bytes);
+    bool isRegularFile() const { return isWriting() && !m_stream; }
+    // Cuts a regular file back to `size` bytes; false when it cannot.
+    bool cutBackTo(qint64 size);
 
 private:
-    void fail();
+    int descriptor() const;
+    void writeOut(const QByteArray &bytes);
+    void drainWaiting();
+    void syncWhenDue();
+    void stopWatching();
+    void fail(bool diskFull, const QString &reason);
 
     QFile m_file;
+    QString m_path; // as given: a file opened by its descriptor has no name
     bool m_created = false; // the file did not exist before it was opened
+    bool m_stream = false;  // a pipe, FIFO or device: nothing to seek or cut back
+    QByteArray m_waiting;   // for a stream: written, not yet taken by its reader
+    QSocketNotifier *m_writable = nullptr; // a child: a stream's room for more
+    QElapsedTimer m_sinceSync;
 };

@@ -4,7 +4,7 @@
 
 namespace {
 
-QString refusal(const char *option, const QString &path, const QString &reason)
+QString optionLine(const char *option, const QString &path, const QString &reason)
 {
     return QStringLiteral("%1: --%2 \"%3\": %4\n")
         .arg(QCoreApplication::applicationName(), QLatin1String(option), path, reason);
@@ -16,13 +16,20 @@ QString openRecording(Recording &recording, const QString &recordPath, const QSt
 {
     if (!recordPath.isEmpty()) {
         if (const QString reason = recording.ticks.open(recordPath); !reason.isEmpty())
-            return refusal("record", recordPath, reason);
+            return optionLine("record", recordPath, reason);
     }
     if (!capturePath.isEmpty()) {
         if (const QString reason = recording.bytes.open(capturePath); !reason.isEmpty()) {
             recording.ticks.abandon(); // no empty record file left behind by a run that never started
-            return refusal("capture", capturePath, reason);
+            return optionLine("capture", capturePath, reason);
+        }
+        if (recording.bytes.isSameFileAs(recording.ticks)) {
+            recording.bytes.abandon();
+            recording.ticks.abandon();
+            return optionLine("capture", capturePath, QStringLiteral("the same file as --record \"%1\"").arg(recordPath));
         }
     }
+    if (const QString notice = recording.ticks.repairNotice(); !notice.isEmpty())
+        recording.notices << optionLine("record", recordPath, notice);
     return {};
 }

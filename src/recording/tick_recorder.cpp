@@ -7,32 +7,87 @@
 namespace {
 
 // Empty when `path` may be appended to: it does not exist yet, is empty, is
-// not a regular file (a pipe, a device), or starts with our header.
-QString foreignFileReason(const QString &path, bool &empty)
+// not a regular file (a pipe, a device), or starts with our header (or with
+// the beginning of it, cut short by a run that ended while writing it).
+QString foreignFileReason(const QString &path)
 {
     const QFileInfo info(path);
-    empty = !info.exists() || !info.isFile() || info.size() == 0;
-    if (empty)
+    if (!info.exists() || !info.isFile() || info.size() == 0)
         return {};
     QFile existing(path);
     if (!existing.open(QIODevice::ReadOnly))
         return existing.errorString();
     const QByteArray header = tickHeaderLine();
-    if (existing.read(header.size()) != header)
+    if (!header.startsWith(existing.read(header.size())))
         return QStringLiteral("not a recording of this program (its first line is not %1)")
             .arg(QString::fromLatin1(header.trimmed()));
     return {};
+}
+
+// Where the last complete line ends: after the last CR LF outside quotes.
+// The whole file is read once, as quoted fields may hold line ends.
+qint64 endOfLastCompleteLine(QFile &file)
+{
+    qint64 lastEnd = 0;
+    qint64 position = 0;
+    bool quoted = false;
+    char previous = 0;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        for (const char c : chunk) {
+            ++position;
+            if (c == '"')
+                quoted = !quoted;
+            else if (c == '\n' && previous == '\r' && !quoted)
+                lastEnd = position;
+            previous = c;
+        }
+    }
+    return lastEnd;
 }
 
 } // namespace
 
 QString TickRecorder::open(const QString &path)
 {
-    bool empty = false;
-    if (QString reason = foreignFileReason(path, empty); !reason.isEmpty())
+    if (QString reason = foreignFileReason(path); !reason.isEmpty())
         return reason;
-    m_headerDue = empty;
-    return openForAppend(path);
+    if (QString reason = openForAppend(path); !reason.isEmpty())
+        return reason;
+    if (QString reason = repairTail(); !reason.isEmpty()) {
+        abandon();
+        return reason;
+    }
+    return {};
+}
+
+// A run that ended in the middle of a line (a crash, a power cut) left it
+// incomplete: it is cut off, or every later line would be read as part of it.
+QString TickRecorder::repairTail()
+{
+    m_headerDue = true;
+    m_repairNotice.clear();
+    if (!isRegularFile())
+        return {};
+    QFile existing(path());
+    if (!existing.open(QIODevice::ReadOnly))
+        return existing.errorString();
+    const qint64 size = existing.size();
+    const qint64 complete = endOfLastCompleteLine(existing);
+    if (complete < size) {
+        if (!cutBackTo(complete))
+            return QStringLiteral("cannot cut back its incomplete last line");
+        m_repairNotice = QStringLiteral("cut %1 bytes of an incomplete last line").arg(size - complete);
+    }
+    m_headerDue = complete == 0;
+    return {};
+}
+
+QString TickRecorder::repairNotice() const
+{
+    return m_repairNotice;
 }
 
 void TickRecorder::record(const TickRow &row)

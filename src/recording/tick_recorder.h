@@ -18,6 +18,13 @@ public:
     // into an empty file.
     void record(const TickRow &row);
 
+    // What the opening repaired, for one line on stderr: empty when the
+    // file ended with a complete line.
+    QString repairNotice() const;
+
 private:
+    QString repairTail();
+
     bool m_headerDue = false;
+    QString m_repairNotice;
 };
