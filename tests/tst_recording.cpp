@@ -4,13 +4,19 @@
 #include "unprivileged.h"
 #include "app/keep_records.h"
 #include "recording/recording.h"
+#include "app/termination_signals.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,6 +60,7 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("ticks");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<int>("utcOffset"); // of the tick's clock, in seconds
+        QTest::addColumn<int>("cutBytes"); // of a torn last line, told on stderr
 
         const int kUtcPlus3 = 3 * 3600;
         const QByteArray first = "2026-12-06T14:03:07+03:00,";
@@ -61,28 +68,36 @@ private slots:
         QTest::newRow("record, silence -> header, quoted text with CR LF, 0,0,0 and no text")
             << QByteArray() << QList<QByteArray>{"512,300,1023\r\n", ""}
             << kHeader + first + "512,300,1023,record,\"512,300,1023\r\n\"\r\n" + second + "0,0,0,silent,\r\n"
-            << kUtcPlus3;
+            << kUtcPlus3 << 0;
         QTest::newRow("text with quotes rejected -> repeated values, quotes doubled")
             << QByteArray() << QList<QByteArray>{"1,2,3\n", "say \"hi\",\r"}
             << kHeader + first + "1,2,3,record,\"1,2,3\n\"\r\n" + second + "1,2,3,repeated,\"say \"\"hi\"\",\r\"\r\n"
-            << kUtcPlus3;
+            << kUtcPlus3 << 0;
         QTest::newRow("plain rejected text -> written as it is")
             << QByteArray() << QList<QByteArray>{"1,2,3", "abc"}
-            << kHeader + first + "1,2,3,record,\"1,2,3\"\r\n" + second + "1,2,3,repeated,abc\r\n" << kUtcPlus3;
+            << kHeader + first + "1,2,3,record,\"1,2,3\"\r\n" + second + "1,2,3,repeated,abc\r\n" << kUtcPlus3 << 0;
         QTest::newRow("Latin-1 units -> UTF-8 text")
             << QByteArray() << QList<QByteArray>{"5,6,7 \xB0" "C\xE9\r\n"}
-            << kHeader + first + "5,6,7,record,\"5,6,7 \xC2\xB0" "C\xC3\xA9\r\n\"\r\n" << kUtcPlus3;
+            << kHeader + first + "5,6,7,record,\"5,6,7 \xC2\xB0" "C\xC3\xA9\r\n\"\r\n" << kUtcPlus3 << 0;
         QTest::newRow("field out of range -> overflow, no values")
             << QByteArray() << QList<QByteArray>{"9,40000,1\r\n"} << kHeader + first + ",,,overflow,\"9,40000,1\r\n\"\r\n"
-            << kUtcPlus3;
+            << kUtcPlus3 << 0;
         QTest::newRow("empty file -> header written")
-            << QByteArray("") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3;
+            << QByteArray("") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 0;
         const QByteArray earlier = kHeader + "2026-12-05T09:00:00+03:00,1,1,1,record,x\r\n";
         QTest::newRow("earlier recording -> appended, no second header")
-            << earlier << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3;
+            << earlier << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 0;
+        // A crash or power cut in the middle of a line: inside an open quote,
+        // every later line would otherwise read as part of that one field.
+        const QByteArray torn = "2026-12-05T09:00:01+03:00,1,1,1,record,\"1,1\r\n";
+        QTest::newRow("torn last line inside a quote -> cut back, new lines after the last whole one")
+            << earlier + torn << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3
+            << int(torn.size());
+        QTest::newRow("torn header -> cut, header written whole")
+            << QByteArray("time,A,B") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 8;
         QTest::newRow("clock west of UTC -> negative offset with minutes")
             << QByteArray() << QList<QByteArray>{""} << kHeader + "2026-12-06T14:03:07-04:30,0,0,0,silent,\r\n"
-            << -(4 * 3600 + 30 * 60);
+            << -(4 * 3600 + 30 * 60) << 0;
     }
 
     void ticksBecomeCsvLines()
@@ -91,6 +106,7 @@ private slots:
         QFETCH(QList<QByteArray>, ticks);
         QFETCH(QByteArray, after);
         QFETCH(int, utcOffset);
+        QFETCH(int, cutBytes);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("ticks.csv"));
@@ -98,6 +114,8 @@ private slots:
             QVERIFY(writeFile(path, before));
         RecordingMonitor recording(path, {});
         QCOMPARE(recording.refusal, QString());
+        const QStringList cutNotice{QStringLiteral("tst_recording: --record \"%1\": cut %2 bytes of an incomplete last line\n").arg(path).arg(cutBytes)};
+        QCOMPARE(recording.recording.notices, cutBytes > 0 ? cutNotice : QStringList());
         Monitor &monitor = recording.monitor;
         monitor.clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(utcOffset));
         for (const QByteArray &text : ticks)
@@ -124,6 +142,11 @@ private slots:
             << QStringList{"--capture", "%1/locked.bin"} << "--capture \"%1/locked.bin\": Permission denied" << 2;
         QTest::newRow("good record file, capture into a folder -> refused")
             << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << "--capture \"%1\": is a directory" << 2;
+        QTest::newRow("record into a FIFO nobody reads -> refused at once, never waited for")
+            << QStringList{"--record", "%1/fifo"} << "--record \"%1/fifo\": a FIFO that no program reads: start its reader first" << 2;
+        QTest::newRow("record and capture into one file by two paths -> refused, the new file removed")
+            << QStringList{"--record", "%1/one.csv", "--capture", "%1/../%2/one.csv"}
+            << "--capture \"%1/../%2/one.csv\": the same file as --record \"%1/one.csv\"" << 2;
         QTest::newRow("no display, record into a new file, capture into another's -> status 1, no file made or changed")
             << QStringList{"-platform", "xcb", "--record", "%1/new.csv", "--capture", "%1/other.csv"}
             << "no display to show the window on (DISPLAY \"\", WAYLAND_DISPLAY \"\"); headless, try xvfb-run" << 1;
@@ -143,6 +166,8 @@ private slots:
         const QString locked = dir.filePath(QStringLiteral("locked.bin"));
         QVERIFY(writeFile(locked, {}));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+        arguments.replaceInStrings(QStringLiteral("%2"), QFileInfo(dir.path()).fileName());
         arguments.replaceInStrings(QStringLiteral("%1"), dir.path());
 
         // No display at all; a refused file is refused first, as a program
@@ -160,7 +185,7 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), status);
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
-                 QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path()) + u'\n');
+                 QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path(), QFileInfo(dir.path()).fileName()) + u'\n');
         QCOMPARE(contentsOf(dir.filePath(QStringLiteral("other.csv"))), other);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"locked.bin", "other.csv"}));
     }
@@ -199,35 +224,110 @@ private slots:
         QCOMPARE(longestShown, qsizetype(1024));
     }
 
+    // The reader of a pipe takes its time or goes away: the window's thread
+    // never waits for it, what waits in memory is bounded, and a reader that
+    // went away stops the file with its reason, not the program.
+    void pipeReaderThatStallsOrGoesAwayNeverBlocksTheWindow()
+    {
+        ignoreBrokenPipes();
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        {
+            QFile reader;
+            QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK), QIODevice::ReadOnly,
+                                QFileDevice::AutoCloseHandle));
+            RecordingMonitor recording({}, fifo);
+            QCOMPARE(recording.refusal, QString());
+            QSignalSpy failures(&recording.recording.bytes, &ByteCapture::failed);
+
+            // 1 MiB, sixteen times what the pipe holds, is handed over at once
+            // and reaches the reader whole as it reads.
+            const QByteArray chunk(1 << 20, 'x');
+            recording.recording.bytes.capture(chunk);
+            QByteArray arrived;
+            QTRY_COMPARE_WITH_TIMEOUT((arrived += reader.readAll()).size(), chunk.size(), 20000);
+
+            // A reader that stops reading: past the bound the file stops.
+            for (int i = 0; i < 6 && failures.isEmpty(); ++i)
+                recording.recording.bytes.capture(chunk);
+            QCOMPARE(failures.count(), 1);
+            QVERIFY2(failures.first().at(2).toString().contains(u"stopped taking data"), qPrintable(failures.first().at(2).toString()));
+            QVERIFY(!recording.recording.bytes.isWriting());
+        }
+
+        // A writer whose reader goes away.
+        QFile gone;
+        QVERIFY(gone.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK), QIODevice::ReadOnly,
+                          QFileDevice::AutoCloseHandle));
+        RecordingMonitor ticks(fifo, {});
+        QCOMPARE(ticks.refusal, QString());
+        QVERIFY(ticks.monitor.tick("1,2,3\r\n"));
+        QByteArray got;
+        QTRY_VERIFY2((got += gone.readAll()).contains("1,2,3"), got.constData());
+        gone.close();
+        QVERIFY(ticks.monitor.tick("4,5,6\r\n"));
+        QTRY_VERIFY(Monitor::shownBox());
+        QVERIFY2(Monitor::shownBox()->informativeText().contains(u"went away"), qPrintable(Monitor::shownBox()->informativeText()));
+        QVERIFY(ticks.monitor.tick("7,8,9\r\n"));
+        QCOMPARE(ticks.monitor.values(20), Row({7, 8, 9}));
+    }
+
     void fileThatFailsIsReportedOnceAndMonitoringGoesOn_data()
     {
         QTest::addColumn<bool>("record"); // else capture
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("tinyDisk"); // else /dev/full
+        QTest::addColumn<QString>("message"); // %1: the file
 
         QTest::newRow("record on a full disk -> one box, recording stops")
-            << true << "Запись показаний в файл /dev/full остановлена: на диске нет места. Наблюдение продолжается.";
+            << true << false << "Запись показаний в файл %1 остановлена: на диске нет места. Наблюдение продолжается.";
         QTest::newRow("capture on a full disk -> one box, capture stops")
-            << false << "Запись принятых байтов в файл /dev/full остановлена: на диске нет места. Наблюдение продолжается.";
+            << false << false << "Запись принятых байтов в файл %1 остановлена: на диске нет места. Наблюдение продолжается.";
+        QTest::newRow("record on a tiny disk filling up mid-line -> one box, the file ends with its last whole line")
+            << true << true << "Запись показаний в файл %1 остановлена: на диске нет места. Наблюдение продолжается.";
     }
 
     void fileThatFailsIsReportedOnceAndMonitoringGoesOn()
     {
         QFETCH(bool, record);
+        QFETCH(bool, tinyDisk);
         QFETCH(QString, message);
 
-        const QString full = QStringLiteral("/dev/full");
-        RecordingMonitor recording(record ? full : QString(), record ? QString() : full);
+        QTemporaryDir dir;
+        QString path = QStringLiteral("/dev/full");
+        if (tinyDisk) {
+            if (!runningAsRoot())
+                QSKIP("mounting a tiny filesystem needs root");
+            QProcess mount;
+            mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=8k", "tmpfs", dir.path()});
+            if (!mount.waitForFinished() || mount.exitCode() != 0)
+                QSKIP("this host does not let the test mount a tmpfs");
+            path = dir.filePath(QStringLiteral("ticks.csv"));
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (tinyDisk)
+                QProcess::execute(QStringLiteral("umount"), {dir.path()});
+        });
+        RecordingMonitor recording(record ? path : QString(), record ? QString() : path);
         QCOMPARE(recording.refusal, QString());
         Monitor &monitor = recording.monitor;
-        for (const char *text : {"1,2,3\r\n", "4,5,6\r\n", "7,8,9\r\n"})
+        // Lines of about 1 KB: the tiny disk fills up within one of them.
+        const QByteArray text = "7,8,9 " + QByteArray(1000, '#') + "\r\n";
+        for (int i = 0; i < 12; ++i)
             QVERIFY(monitor.tick(text));
 
         const QList<QMessageBox *> boxes = monitor.form.findChildren<QMessageBox *>();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes.first()->windowTitle(), QStringLiteral("Ошибка"));
-        QCOMPARE(boxes.first()->text(), message);
+        QCOMPARE(boxes.first()->text(), message.arg(path));
         QCOMPARE(monitor.values(20), Row({7, 8, 9}));
         QVERIFY(monitor.comm.PortOpen());
+        if (tinyDisk) {
+            const QByteArray written = contentsOf(path);
+            const qsizetype lineSize = QByteArray("2026-12-06T14:03:07+03:00,7,8,9,record,\"\"\r\n").size() + text.size();
+            QVERIFY2(written.size() > kHeader.size() && (written.size() - kHeader.size()) % lineSize == 0,
+                     qPrintable(QString::number(written.size())));
+        }
     }
 };
 

@@ -7,10 +7,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QWindow>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -187,22 +190,33 @@ private slots:
     void waysOutEndTheProgramAndFreeThePort_data()
     {
         QTest::addColumn<int>("way"); // a signal's number; 0: EXIT, -1: the close box
-        QTest::newRow("EXIT -> port freed, program ends") << 0;
-        QTest::newRow("close box -> port freed, program ends") << -1;
-        QTest::newRow("SIGINT (Ctrl-C) -> port freed, program ends") << SIGINT;
-        QTest::newRow("SIGTERM (kill) -> port freed, program ends") << SIGTERM;
-        QTest::newRow("SIGHUP (terminal closed) -> port freed, program ends") << SIGHUP;
+        QTest::addColumn<int>("ignoredAtStart"); // a signal ignored by the starter (nohup), raised first; 0: none
+        QTest::newRow("EXIT -> port freed, program ends") << 0 << 0;
+        QTest::newRow("close box -> port freed, program ends") << -1 << 0;
+        QTest::newRow("SIGINT (Ctrl-C) -> port freed, program ends") << SIGINT << 0;
+        QTest::newRow("SIGTERM (kill) -> port freed, program ends") << SIGTERM << 0;
+        QTest::newRow("SIGHUP (terminal closed) -> port freed, program ends") << SIGHUP << 0;
+        QTest::newRow("SIGHUP under nohup, then SIGTERM -> the hang-up stays ignored, SIGTERM ends it")
+            << SIGTERM << SIGHUP;
     }
 
     void waysOutEndTheProgramAndFreeThePort()
     {
         QFETCH(int, way);
+        QFETCH(int, ignoredAtStart);
         Monitor monitor;
         QVERIFY(QTest::qWaitForWindowExposed(&monitor.form));
         monitor.openPort(1);
         QVERIFY(monitor.looksOpen());
-        TerminationSignals termination;
-        connect(&termination, &TerminationSignals::received, &monitor.form, &Form1::Command1_Click);
+        if (ignoredAtStart != 0)
+            ::signal(ignoredAtStart, SIG_IGN);
+        const auto restoreDefault = qScopeGuard([&] {
+            if (ignoredAtStart != 0)
+                ::signal(ignoredAtStart, SIG_DFL);
+        });
+        std::optional<TerminationSignals> termination(std::in_place);
+        connect(&*termination, &TerminationSignals::received, &monitor.form, &Form1::Command1_Click);
+        QSignalSpy received(&*termination, &TerminationSignals::received);
 
         // The program ends when its event loop does; a stuck window fails after 5 s.
         QTimer::singleShot(0, &monitor.form, [&] {
@@ -211,7 +225,7 @@ private slots:
             else if (way < 0)
                 monitor.form.windowHandle()->close(); // what the close box asks of the window system
             else
-                QCOMPARE(::raise(way), 0);
+                QCOMPARE((ignoredAtStart != 0 ? ::raise(ignoredAtStart) : 0) + ::raise(way), 0);
         });
         QTimer::singleShot(5000, &monitor.form, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
@@ -220,6 +234,13 @@ private slots:
         // The next run can open the device.
         QSerialPort nextRun(monitor.device.slavePath());
         QVERIFY(nextRun.open(QIODevice::ReadOnly));
+        if (way > 0)
+            QCOMPARE(received.takeFirst().constFirst().toInt(), way);
+        termination.reset();
+        if (ignoredAtStart != 0) {
+            struct sigaction after = {};
+            QVERIFY(::sigaction(ignoredAtStart, nullptr, &after) == 0 && after.sa_handler == SIG_IGN);
+        }
     }
 };
 
