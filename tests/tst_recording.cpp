@@ -124,6 +124,26 @@ private slots:
         QCOMPARE(contentsOf(path), after);
     }
 
+    // The offset is the instant's own, never the one the run started with:
+    // Berlin switches from +01:00 to +02:00 at 01:00 UTC on 29 March 2026.
+    void timeColumnFollowsADaylightSavingChange()
+    {
+        const QTimeZone berlin("Europe/Berlin");
+        if (!berlin.isValid())
+            QSKIP("no time zone data for Europe/Berlin on this host");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ticks.csv"));
+        RecordingMonitor recording(path, {});
+        Monitor &monitor = recording.monitor;
+        monitor.clock = QDateTime(QDate(2026, 3, 29), QTime(1, 59, 59), berlin);
+
+        QVERIFY(monitor.tick(""));
+        QVERIFY(monitor.tick(""));
+
+        QCOMPARE(contentsOf(path), kHeader + "2026-03-29T01:59:59+01:00,0,0,0,silent,\r\n"
+                                             "2026-03-29T03:00:00+02:00,0,0,0,silent,\r\n");
+    }
+
     void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow_data()
     {
         QTest::addColumn<QStringList>("arguments"); // %1 is a fresh folder

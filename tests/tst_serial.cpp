@@ -1,6 +1,7 @@
 #include "pty_pair.h"
 #include "raised_error.h"
 #include "serial/mscomm.h"
+#include "serial/port_directory.h"
 
 #include <QDeadlineTimer>
 #include <QSignalSpy>
@@ -23,6 +24,36 @@ class TestSerial : public QObject {
 private slots:
     // Each row opens at one speed, then moves to the next one while open, so
     // every supported speed goes through both paths (14400 has no B-constant).
+    void hostDevicesGetPortNumbersUsbFirstInNaturalOrder_data()
+    {
+        QTest::addColumn<QList<HostPortName>>("reported"); // as the host lists them
+        QTest::addColumn<QStringList>("byPortNumber");     // Com 1, Com 2, ...
+
+        QTest::newRow("ttyS0, ttyS1, an FTDI adapter -> Com 1 the adapter, then ttyS0, ttyS1")
+            << QList<HostPortName>{{"ttyS0"}, {"ttyS1"}, {"ttyUSB0", true}} << QStringList{"ttyUSB0", "ttyS0", "ttyS1"};
+        QTest::newRow("ttyUSB10, ttyUSB2 -> natural order, 2 before 10")
+            << QList<HostPortName>{{"ttyUSB10", true}, {"ttyUSB2", true}} << QStringList{"ttyUSB2", "ttyUSB10"};
+        QTest::newRow("ttyS10, ttyS2, ttyS1 -> 1, 2, 10")
+            << QList<HostPortName>{{"ttyS10"}, {"ttyS2"}, {"ttyS1"}} << QStringList{"ttyS1", "ttyS2", "ttyS10"};
+        QTest::newRow("a CH341 by vendor id, an ACM board without one, ttyS0 -> both adapters first, by name")
+            << QList<HostPortName>{{"ttyS0"}, {"ttyCH341USB0", true}, {"ttyACM0"}}
+            << QStringList{"ttyACM0", "ttyCH341USB0", "ttyS0"};
+        QTest::newRow("macOS cu.usbserial-1410 with vendor id, cu.Bluetooth -> the adapter first")
+            << QList<HostPortName>{{"cu.Bluetooth-Incoming-Port"}, {"cu.usbserial-1410", true}}
+            << QStringList{"cu.usbserial-1410", "cu.Bluetooth-Incoming-Port"};
+    }
+
+    void hostDevicesGetPortNumbersUsbFirstInNaturalOrder()
+    {
+        QFETCH(QList<HostPortName>, reported);
+        QFETCH(QStringList, byPortNumber);
+        std::sort(reported.begin(), reported.end(), comesBeforeInPortOrder);
+        QStringList names;
+        for (const HostPortName &port : reported)
+            names << port.name;
+        QCOMPARE(names, byPortNumber);
+    }
+
     void speedIsSetOnOpeningAndChangesAtOnceWhileOpen_data()
     {
         QTest::addColumn<unsigned>("speed");

@@ -34,6 +34,8 @@ private slots:
     void generatedRecordsParseWithinScale();
     void sensorSimWritesCountedRecordsToItsPty_data();
     void sensorSimWritesCountedRecordsToItsPty();
+    void sensorSimRefusesWithOneLine_data();
+    void sensorSimRefusesWithOneLine();
 };
 
 void SimTest::generatedRecordsParseWithinScale_data()
@@ -77,23 +79,25 @@ void SimTest::generatedRecordsParseWithinScale()
         QVERIFY(values.size() > 20);
 }
 
+// The first records, worked out by hand from the documented formula:
+// A = 512 + 400 sin(2πn/40) rounded, B = 100 + 5n, C = 800 + (x mod 81) − 40
+// with x the n-th number of std::mt19937 seeded with 1024 (2781812667,
+// 1825252241, 4281711201).
 void SimTest::sensorSimWritesCountedRecordsToItsPty_data()
 {
     QTest::addColumn<QStringList>("lineEndOption");
-    QTest::addColumn<LineEnd>("lineEnd");
+    QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("default -> three CR LF records") << QStringList{} << LineEnd::CrLf;
-    QTest::newRow("--line-end lfcr -> three LF CR records") << QStringList{"--line-end", "lfcr"} << LineEnd::LfCr;
+    QTest::newRow("default -> the first three records, CR LF")
+        << QStringList{} << QByteArray("512,100,781\r\n575,105,783\r\n636,110,769\r\n");
+    QTest::newRow("--line-end lfcr -> the same records, LF CR")
+        << QStringList{"--line-end", "lfcr"} << QByteArray("512,100,781\n\r575,105,783\n\r636,110,769\n\r");
 }
 
 void SimTest::sensorSimWritesCountedRecordsToItsPty()
 {
     QFETCH(QStringList, lineEndOption);
-    QFETCH(LineEnd, lineEnd);
-    RecordGenerator generator;
-    QByteArray expected;
-    for (int n = 0; n < 3; ++n)
-        expected += QByteArray::fromStdString(recordText(generator.next(), lineEnd));
+    QFETCH(QByteArray, expected);
 
     QProcess sim;
     sim.start(QStringLiteral(SENSOR_SIM_PATH), QStringList{"--pty", "--count", "3", "--interval", "100"} + lineEndOption);
@@ -109,6 +113,41 @@ void SimTest::sensorSimWritesCountedRecordsToItsPty()
     QCOMPARE(received + port.readAll(), expected);
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
+}
+
+void SimTest::sensorSimRefusesWithOneLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("stderrLine");
+
+    QTest::newRow("no device -> 2, names what is expected") << QStringList{} << 2
+        << "sensor-sim: no device; expected a DEVICE such as /dev/ttyUSB0, or --pty";
+    QTest::newRow("two devices -> 2") << QStringList{"/dev/ttyS0", "/dev/ttyS1"} << 2
+        << "sensor-sim: unexpected argument \"/dev/ttyS1\"; expected one DEVICE or --pty";
+    QTest::newRow("--interval 0 -> 2") << QStringList{"--pty", "--interval", "0"} << 2
+        << "sensor-sim: --interval \"0\": expected milliseconds from 1 to 3600000";
+    QTest::newRow("--line-end crcr -> 2") << QStringList{"--pty", "--line-end", "crcr"} << 2
+        << "sensor-sim: --line-end \"crcr\": expected crlf, lf, cr or lfcr";
+    QTest::newRow("--count 0 -> 2") << QStringList{"--pty", "--count", "0"} << 2
+        << "sensor-sim: --count \"0\": expected a number of records from 1 up";
+    QTest::newRow("a device that does not exist -> 1") << QStringList{"/dev/ttyNoSuchDevice7"} << 1
+        << "sensor-sim: cannot open /dev/ttyNoSuchDevice7: No such file or directory";
+}
+
+void SimTest::sensorSimRefusesWithOneLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, stderrLine);
+
+    QProcess sim;
+    sim.start(QStringLiteral(SENSOR_SIM_PATH), arguments);
+    QVERIFY(sim.waitForFinished(10000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), status);
+    QCOMPARE(QString::fromLocal8Bit(sim.readAllStandardError()), stderrLine + u'\n');
+    QCOMPARE(sim.readAllStandardOutput(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(SimTest)

@@ -34,21 +34,22 @@ bool naturallyBefore(const QString &a, const QString &b)
 
 // A USB adapter reports a vendor id, whatever its driver calls the device
 // (ttyUSB0, ttyACM0, ttyCH341USB0, cu.usbserial-1410, ...).
-bool isUsbAdapter(const QSerialPortInfo &info)
+bool isUsbAdapter(const HostPortName &port)
 {
-    return info.hasVendorIdentifier() || info.portName().startsWith(u"ttyUSB")
-        || info.portName().startsWith(u"ttyACM");
+    return port.hasVendorId || port.name.startsWith(u"ttyUSB") || port.name.startsWith(u"ttyACM");
 }
 
-// The host's serial devices in port-number order: USB adapters first, as
-// those are what a sensor is plugged into, then the rest.
+HostPortName nameOf(const QSerialPortInfo &info)
+{
+    return {info.portName(), info.hasVendorIdentifier()};
+}
+
+// The host's serial devices in port-number order.
 QList<QSerialPortInfo> hostPortsInOrder()
 {
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
-        if (isUsbAdapter(a) != isUsbAdapter(b))
-            return isUsbAdapter(a);
-        return naturallyBefore(a.portName(), b.portName());
+        return comesBeforeInPortOrder(nameOf(a), nameOf(b));
     });
     return ports;
 }
@@ -59,6 +60,13 @@ QString noDeviceText(int port)
 }
 
 } // namespace
+
+bool comesBeforeInPortOrder(const HostPortName &a, const HostPortName &b)
+{
+    if (isUsbAdapter(a) != isUsbAdapter(b))
+        return isUsbAdapter(a);
+    return naturallyBefore(a.name, b.name);
+}
 
 void PortDirectory::assign(int port, const QString &path, const QString &description)
 {

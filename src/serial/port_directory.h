@@ -6,6 +6,18 @@
 #include <QString>
 #include <QVariantMap>
 
+// What puts a host's device in its place among the port numbers: its name
+// and whether it reports a USB vendor id.
+struct HostPortName {
+    QString name; // ttyUSB0, ttyS1, cu.usbserial-1410, ...
+    bool hasVendorId = false;
+};
+
+// Port-number order: USB adapters first (a vendor id, or a ttyUSB/ttyACM
+// name), as those are what a sensor is plugged into, then the rest; each
+// group in natural name order (ttyUSB2 before ttyUSB10).
+bool comesBeforeInPortOrder(const HostPortName &a, const HostPortName &b);
+
 // Which device each port number stands for. In order of precedence:
 //   1. a device assigned to the number (the command line's --port, the demo
 //      device);
