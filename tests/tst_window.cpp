@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSerialPort>
@@ -47,6 +48,10 @@ private slots:
         QCOMPARE(monitor.ports.currentText(), QStringLiteral("Выберите COM порт"));
         // The edit field scrolls to keep its cursor in sight: at 0 the prompt's first letter shows.
         QCOMPARE(monitor.ports.lineEdit()->cursorPosition(), 0);
+        // And its last letter too, clear of the arrow, in the fonts the package depends on.
+        const QLineEdit *edit = monitor.ports.lineEdit();
+        const int needed = edit->fontMetrics().horizontalAdvance(edit->text()) + 4; // the edit's own margins
+        QVERIFY2(needed <= edit->width(), qPrintable(QStringLiteral("needs %1 of %2 pixels").arg(needed).arg(edit->width())));
         QVERIFY(monitor.find<QRadioButton>(QStringLiteral("Spd_baud(0)"))->isChecked());
         QVERIFY(monitor.looksClosed());
         QCOMPARE(monitor.timer.interval(), 500);
