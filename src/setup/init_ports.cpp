@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -17,6 +18,7 @@ constexpr int kPortCount = 9;
 constexpr int kLineEditTextMargin = 2;
 // Closer than this, letters start to touch.
 constexpr qreal kTightestSpacing = -0.5;
+constexpr qreal kSpacingStep = 0.05;
 
 // In Liberation Sans, the font the layout is made for, the prompt needs a
 // few pixels more than the edit field has beside the arrow: its letters move
@@ -36,7 +38,11 @@ void fitPrompt(QComboBox &box)
     if (needed <= room || prompt.isEmpty())
         return;
     QFont font = edit->font();
-    font.setLetterSpacing(QFont::AbsoluteSpacing, std::max(kTightestSpacing, -qreal(needed - room) / prompt.size()));
+    for (qreal spacing = -kSpacingStep; spacing >= kTightestSpacing; spacing -= kSpacingStep) {
+        font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+        if (QFontMetrics(font).horizontalAdvance(prompt) <= room)
+            break;
+    }
     edit->setFont(font);
 }
 
