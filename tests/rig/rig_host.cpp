@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,6 +161,7 @@ public:
         };
         m_qemu.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_qemu.setStandardOutputFile(QProcess::nullDevice());
+        m_clock.start();
         m_qemu.start(qemu, arguments);
         if (!m_qemu.waitForStarted()) {
             say(QStringLiteral("rig: cannot run: %1 does not start: %2").arg(qemu, m_qemu.errorString()));
@@ -253,7 +255,11 @@ private:
     {
         if (m_exitCode < 0)
             say(QStringLiteral("FAIL!  : rig: the guest ended without reporting (QEMU exit status %1)").arg(m_qemu.exitCode()));
-        QCoreApplication::exit(m_exitCode < 0 ? 1 : m_exitCode);
+        const int status = m_exitCode < 0 ? 1 : m_exitCode;
+        say(QStringLiteral("rig: %1, the guest ran %2 s from QEMU's start")
+                .arg(status == 0 ? QStringLiteral("every check passed") : QStringLiteral("FAILED"))
+                .arg(double(m_clock.elapsed()) / 1000.0, 0, 'f', 1));
+        QCoreApplication::exit(status);
     }
 
     QString m_guestDir;
@@ -265,6 +271,7 @@ private:
     Socket m_usb{socketPath("usb"), this};
     Socket m_qmp{socketPath("qmp"), this};
     QProcess m_qemu{this};
+    QElapsedTimer m_clock;
     QFile m_trace;
     qint64 m_traceMark = 0;
     QByteArray m_consoleLine;
