@@ -10,6 +10,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 
 kernel_package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
 udev_version=$(apt-cache policy udev | awk '/Candidate:/ {print $2}')
+if [ -z "$kernel_package" ] || [ -z "$udev_version" ] || [ "$udev_version" = "(none)" ]; then
+    echo "rig: cannot build the guest: apt knows no linux-image-amd64 or udev (run apt-get update)" >&2
+    exit 1
+fi
 recipe_hash=$( { cat "$here/guest.sh" "$here/init"; echo "$kernel_package $udev_version"; } | sha256sum | cut -c1-12)
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/zulpex-sensor-monitor/rig-$recipe_hash"
 if [ -f "$cache/ready" ]; then

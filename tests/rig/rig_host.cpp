@@ -137,28 +137,24 @@ public:
         const QString append = QStringLiteral("console=ttyS0 quiet loglevel=0 panic=-1 rig.program=%1 "
                                               "LSAN_OPTIONS=suppressions=/rig/tests/lsan.supp ASAN_OPTIONS=detect_odr_violation=0")
                                    .arg(guestProgram);
-        const QStringList arguments = {
-            QStringLiteral("-machine"), QStringLiteral("q35"), QStringLiteral("-accel"), QStringLiteral("tcg"),
-            QStringLiteral("-cpu"), QStringLiteral("max"), QStringLiteral("-m"), QStringLiteral("512"),
-            QStringLiteral("-nodefaults"), QStringLiteral("-nic"), QStringLiteral("none"), QStringLiteral("-display"), QStringLiteral("none"),
-            QStringLiteral("-no-reboot"), QStringLiteral("-bios"), QStringLiteral("/usr/share/qemu/qboot.rom"),
-            QStringLiteral("-kernel"), m_guestDir + QStringLiteral("/vmlinux"),
-            QStringLiteral("-initrd"), m_guestDir + QStringLiteral("/initramfs.cpio.gz"),
-            QStringLiteral("-append"), append,
-            QStringLiteral("-chardev"), QStringLiteral("socket,id=con,path=%1").arg(socketPath("console")),
-            QStringLiteral("-serial"), QStringLiteral("chardev:con"),
-            QStringLiteral("-chardev"), QStringLiteral("socket,id=uart,path=%1,reconnect=1").arg(socketPath("uart")),
-            QStringLiteral("-serial"), QStringLiteral("chardev:uart"),
-            QStringLiteral("-chardev"), QStringLiteral("socket,id=qmp,path=%1").arg(socketPath("qmp")),
-            QStringLiteral("-mon"), QStringLiteral("chardev=qmp,mode=control"),
-            QStringLiteral("-device"), QStringLiteral("qemu-xhci,id=xhci"),
-            QStringLiteral("-chardev"), QStringLiteral("socket,id=usbline,path=%1,reconnect=1").arg(socketPath("usb")),
-            QStringLiteral("-device"), adapterOptions(),
-            QStringLiteral("-virtfs"), QStringLiteral("local,path=/usr,mount_tag=usr,security_model=none,readonly=on"),
-            QStringLiteral("-virtfs"), QStringLiteral("local,path=/etc,mount_tag=hostetc,security_model=none,readonly=on"),
-            QStringLiteral("-virtfs"), QStringLiteral("local,path=%1,mount_tag=rig,security_model=none,readonly=on").arg(m_sharedRoot),
-            QStringLiteral("-D"), trace, QStringLiteral("-trace"), QStringLiteral("usb_serial_*"),
-        };
+        // No KVM here: TCG, the uncompressed kernel through its PVH entry, qboot.
+        QStringList arguments = QStringLiteral("-machine q35 -accel tcg -cpu max -m 512 -nodefaults -nic none -display none "
+                                               "-no-reboot -bios /usr/share/qemu/qboot.rom -device qemu-xhci,id=xhci "
+                                               "-serial chardev:con -serial chardev:uart -mon chardev=qmp,mode=control "
+                                               "-trace usb_serial_*")
+                                    .split(u' ');
+        const QString share = QStringLiteral("local,path=%1,mount_tag=%2,security_model=none,readonly=on");
+        arguments << QStringLiteral("-kernel") << m_guestDir + QStringLiteral("/vmlinux")
+                  << QStringLiteral("-initrd") << m_guestDir + QStringLiteral("/initramfs.cpio.gz")
+                  << QStringLiteral("-append") << append << QStringLiteral("-D") << trace
+                  << QStringLiteral("-chardev") << QStringLiteral("socket,id=con,path=%1").arg(socketPath("console"))
+                  << QStringLiteral("-chardev") << QStringLiteral("socket,id=uart,path=%1,reconnect=1").arg(socketPath("uart"))
+                  << QStringLiteral("-chardev") << QStringLiteral("socket,id=qmp,path=%1").arg(socketPath("qmp"))
+                  << QStringLiteral("-chardev") << QStringLiteral("socket,id=usbline,path=%1,reconnect=1").arg(socketPath("usb"))
+                  << QStringLiteral("-device") << adapterOptions()
+                  << QStringLiteral("-virtfs") << share.arg(QStringLiteral("/usr"), QStringLiteral("usr"))
+                  << QStringLiteral("-virtfs") << share.arg(QStringLiteral("/etc"), QStringLiteral("hostetc"))
+                  << QStringLiteral("-virtfs") << share.arg(m_sharedRoot, QStringLiteral("rig"));
         m_qemu.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_qemu.setStandardOutputFile(QProcess::nullDevice());
         m_clock.start();

@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
@@ -85,6 +86,22 @@ QSerialPortInfo hostPort(const QString &path)
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     const auto found = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &port) { return port.systemLocation() == path; });
     return found == ports.end() ? QSerialPortInfo() : *found;
+}
+
+QStringList adapterNames()
+{
+    return QDir(QStringLiteral("/dev")).entryList({QStringLiteral("ttyUSB*")}, QDir::System);
+}
+
+// The USB serial devices this process has open.
+QStringList openAdapters()
+{
+    QStringList devices;
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        if (const QString target = fd.symLinkTarget(); target.startsWith(u"/dev/ttyUSB"))
+            devices << target;
+    }
+    return devices;
 }
 
 bool adapterPresent()
@@ -302,21 +319,26 @@ private slots:
         const QString detail = shownBox()->informativeText();
         QVERIFY2(detail.contains(kAdapter) && detail.contains(QStringLiteral("отключено")), qPrintable(detail));
         QVERIFY(monitor.looksClosed());
+        QVERIFY2(openAdapters().isEmpty(), qPrintable(openAdapters().join(u' ')));
 
         const double cpuBefore = cpuSeconds();
         QTest::qWait(5000); // the span over which CPU is measured
         const double cpuSpent = cpuSeconds() - cpuBefore;
         qInfo("%.2f s of CPU in the 5 s after the loss", cpuSpent);
-        // Under TCG the guest blames whole clock ticks on whoever runs; a
-        // spin on the dead line would take the whole 5 s.
-        QVERIFY2(cpuSpent < 1.5, qPrintable(QStringLiteral("%1 s of CPU in 5 s after the loss").arg(cpuSpent)));
+        // Under TCG on a busy host the guest blames whole clock ticks on
+        // whoever runs; a spin on the dead line would take all 5 s.
+        QVERIFY2(cpuSpent < 2.5, qPrintable(QStringLiteral("%1 s of CPU in 5 s after the loss").arg(cpuSpent)));
         QCOMPARE(shownBoxCount(), 1);
         closeBoxes();
 
+        // Plugged back once the box is up, the adapter gets its old name: nothing
+        // holds the old device. A pulled cable comes back after a second
+        // whatever the guest did, so its name tells nothing.
         if (loss == u"unplug")
             askHost(QStringLiteral("plug"));
-        QTRY_VERIFY_WITH_TIMEOUT(adapterPresent(), 10000);
-        QVERIFY(!QFile::exists(QStringLiteral("/dev/ttyUSB1")));
+        QTRY_VERIFY_WITH_TIMEOUT(!adapterNames().isEmpty(), 20000);
+        if (loss == u"unplug")
+            QCOMPARE(adapterNames(), QStringList{QStringLiteral("ttyUSB0")});
         const int before = monitor.lastRow().first();
         monitor.press();
         QVERIFY(monitor.looksOpen());
