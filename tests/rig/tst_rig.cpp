@@ -256,6 +256,7 @@ private slots:
         QVERIFY(monitor.looksOpen());
         monitor.timer.stop(); // the ticks below are the only ones
         const QStringList opening = adapterLineEvents();
+        qInfo("the adapter's line at the opening: %s", qPrintable(opening.join(u' ')));
         QVERIFY2(tracedSpeedNear(opening, speed) != 0, qPrintable(opening.join(u' ')));
         QVERIFY2(opening.contains(u"dtr:1") && opening.contains(u"rts:1"), qPrintable(opening.join(u' ')));
 
