@@ -222,6 +222,10 @@ private slots:
         QTRY_VERIFY(Monitor::shownBox());
         QVERIFY(monitor.looksClosed());
         QVERIFY2(Monitor::shownBox()->text().contains(QStringLiteral("Com 6")), qPrintable(Monitor::shownBox()->text()));
+        // A hung-up line gives end-of-file and no error number: the second
+        // line says so in the box's own language and names the device.
+        QCOMPARE(Monitor::shownBox()->informativeText(),
+                 QStringLiteral("Устройство %1 отключено или перестало отвечать.").arg(monitor.device.slavePath()));
         // A port left open on a hung-up device reports errors without end: one
         // report, one box, and none may follow.
         QVERIFY(!failures.wait(200));

@@ -139,7 +139,7 @@ void MSComm::openPort()
         m_lock.release();
         failOpening(std::move(refusal));
     }
-    m_failure.clear();
+    m_failed = false;
     m_openedPath = path;
     prepareLine();
     m_received.clear();
@@ -184,7 +184,7 @@ void MSComm::closePort()
 {
     if (m_port.isOpen())
         closeQuietly();
-    m_failure.clear();
+    m_failed = false;
     m_received.clear();
 }
 
@@ -246,20 +246,19 @@ void MSComm::takeArrivedBytes()
 void MSComm::handlePortError(QSerialPort::SerialPortError error)
 {
     if (m_quietErrors || error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen()
-        || !m_failure.isEmpty())
+        || m_failed)
         return;
-    m_failure = QStringLiteral("%1 failed: %2").arg(m_openedPath, m_port.errorString());
+    m_failed = true;
     QMetaObject::invokeMethod(this, &MSComm::closeFailedDevice, Qt::QueuedConnection);
 }
 
 // Does nothing when the port was closed (or closed and opened again) since.
 void MSComm::closeFailedDevice()
 {
-    if (m_failure.isEmpty())
+    if (!std::exchange(m_failed, false))
         return;
-    const QString description = std::exchange(m_failure, {});
     closeQuietly();
-    emit deviceFailed(m_openedPort, description);
+    emit deviceFailed(m_openedPort, m_openedPath);
 }
 
 QVariantMap MSComm::DeviceMap() const

@@ -82,9 +82,10 @@ public:
 
 signals:
     // The open device failed (unplugged adapter, hang-up); the port is
-    // already closed when this is emitted. `description` names the device
-    // and the host's reason.
-    void deviceFailed(int port, const QString &description);
+    // already closed when this is emitted. An unplugged adapter ends with
+    // end-of-file and no error number, so there is no host reason worth
+    // passing on: only the device's path.
+    void deviceFailed(int port, const QString &path);
 
     // Everything read from the device, as it came and before the receive
     // buffer dropped any of it.
@@ -116,5 +117,5 @@ private:
     int m_openedPort = 0;     // the port number the open device stands for
     QString m_openedPath;     // and its path
     bool m_quietErrors = false; // our own calls check their results themselves
-    QString m_failure;          // the device failed: why, until it is closed
+    bool m_failed = false;      // the device failed and is not closed yet
 };

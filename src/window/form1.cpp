@@ -172,11 +172,11 @@ void Form1::reportOpenError(const rt::NumberedError &error)
     // Any other error ends the press with nothing shown.
 }
 
-void Form1::onDeviceFailed(int port, const QString &description)
+void Form1::onDeviceFailed(int port, const QString &path)
 {
     m_openClose->setText(kOpenCaption);
     m_timer->stop();
-    showError(deviceLostText(port), description);
+    showError(deviceLostText(port), deviceLostDetail(path));
 }
 
 void Form1::showError(const QString &text, const QString &detail)

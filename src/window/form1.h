@@ -71,7 +71,7 @@ private:
     void openPort();
     void closePort();
     void reportOpenError(const rt::NumberedError &error);
-    void onDeviceFailed(int port, const QString &description);
+    void onDeviceFailed(int port, const QString &path);
     void refreshPortTooltips();
     void announceTick(const TickRow &row);
 

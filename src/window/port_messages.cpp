@@ -87,3 +87,8 @@ QString deviceLostText(int port)
     return QStringLiteral("Связь с Com%1 потеряна: устройство отключено или перестало отвечать. Порт закрыт.")
         .arg(rt::signSpacedText(port));
 }
+
+QString deviceLostDetail(const QString &path)
+{
+    return QStringLiteral("Устройство %1 отключено или перестало отвечать.").arg(path);
+}

@@ -10,3 +10,5 @@ QString openFailureDetail(const OpenFailure &failure);
 
 // The box shown when the open device fails: "Связь с Com 3 потеряна: ...".
 QString deviceLostText(int port);
+// Its second line, naming the device.
+QString deviceLostDetail(const QString &path);

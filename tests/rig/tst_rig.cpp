@@ -1,0 +1,465 @@
+// The monitor's window on real kernel drivers: run inside the rig's guest
+// (tests/rig/guest.sh), where Com 1 is QEMU's FTDI adapter on xHCI and the
+// 16550s are ttyS0 (the rig's console) and ttyS1. The host (rig_host) plays
+// the device and carries out what a check asks for over the console.
+#include "app/keep_records.h"
+#include "chart/grap_chart.h"
+#include "reception/reception_state.h"
+#include "recording/recording.h"
+#include "serial/mscomm.h"
+#include "unprivileged.h"
+#include "window/form1.h"
+#include "window/port_messages.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kAdapter = QStringLiteral("/dev/ttyUSB0");
+const QString kOpenCaption = QStringLiteral("Открыть порт");
+const QString kCloseCaption = QStringLiteral("Закрыть порт");
+constexpr int kSpeeds[] = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+
+// Asks the host for something and waits for its answer: one line each way
+// on the console (stdout and stdin of this program).
+QString askHost(const QString &request)
+{
+    std::fprintf(stdout, "\n@rig %s\n", qPrintable(request));
+    std::fflush(stdout);
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        const QString answer = QString::fromUtf8(line).trimmed();
+        if (answer.startsWith(u"@ok"))
+            return answer.mid(3).trimmed();
+    }
+    return {};
+}
+
+// What the guest did to the adapter's line since the last mark, as the
+// host read it from QEMU's trace: "baud:9600 dtr:1 rts:1 ...".
+QStringList adapterLineEvents()
+{
+    return askHost(QStringLiteral("trace")).split(u' ', Qt::SkipEmptyParts);
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The speed the trace shows nearest to `speed`, or 0: FTDI's divisors
+// round some speeds (115200 becomes 115384).
+int tracedSpeedNear(const QStringList &events, int speed)
+{
+    for (const QString &event : events) {
+        if (!event.startsWith(u"baud:"))
+            continue;
+        const int traced = event.mid(5).toInt();
+        if (std::abs(traced - speed) * 100 <= speed * 3)
+            return traced;
+    }
+    return 0;
+}
+
+QSerialPortInfo hostPort(const QString &path)
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const auto found = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &port) { return port.systemLocation() == path; });
+    return found == ports.end() ? QSerialPortInfo() : *found;
+}
+
+QStringList adapterNames()
+{
+    return QDir(QStringLiteral("/dev")).entryList({QStringLiteral("ttyUSB*")}, QDir::System);
+}
+
+// The USB serial devices this process has open.
+QStringList openAdapters()
+{
+    QStringList devices;
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        if (const QString target = fd.symLinkTarget(); target.startsWith(u"/dev/ttyUSB"))
+            devices << target;
+    }
+    return devices;
+}
+
+bool adapterPresent()
+{
+    return QFile::exists(kAdapter);
+}
+
+QMessageBox *shownBox()
+{
+    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+}
+
+int shownBoxCount()
+{
+    int count = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        count += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+    return count;
+}
+
+void closeBoxes()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            box->close();
+    }
+}
+
+// The window as a user has it, with the host's devices behind the port
+// numbers and both files of the command line.
+struct Monitor {
+    QTemporaryDir files;
+    Recording recording;
+    ReceptionState reception;
+    Form1 form{reception};
+    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
+    QAbstractButton &button = *form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"));
+    QComboBox &ports = *form.findChild<QComboBox *>(QStringLiteral("Com_select"));
+    QTimer &timer = *form.findChild<QTimer *>(QStringLiteral("Timer1"));
+    GrapChart &chart = *form.findChild<GrapChart *>(QStringLiteral("Grap_Chart"));
+
+    Monitor()
+    {
+        openRecording(recording, files.filePath(QStringLiteral("ticks.csv")), files.filePath(QStringLiteral("bytes.bin")));
+        keepRecords(form, recording);
+        form.show();
+    }
+    ~Monitor() { closeBoxes(); }
+
+    void chooseSpeed(int index)
+    {
+        QTest::mouseClick(form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(%1)").arg(index)), Qt::LeftButton);
+    }
+    void press() { QTest::mouseClick(&button, Qt::LeftButton); }
+    void openPort(int port)
+    {
+        ports.setCurrentIndex(port - 1);
+        press();
+    }
+    bool looksOpen() const { return button.text() == kCloseCaption && timer.isActive() && comm.PortOpen(); }
+    bool looksClosed() const { return button.text() == kOpenCaption && !timer.isActive() && !comm.PortOpen(); }
+    QList<int> lastRow() const
+    {
+        const int row = chart.grid().rowCount();
+        return {int(chart.grid().valueAt(row, 1)), int(chart.grid().valueAt(row, 2)), int(chart.grid().valueAt(row, 3))};
+    }
+    // The host sends `record` on `line`; the tick runs by hand once the port has it.
+    bool tick(const QByteArray &record, const QString &line = QStringLiteral("usb"))
+    {
+        timer.stop();
+        askHost(QStringLiteral("send %1 %2").arg(line, QString::fromLatin1(record.toBase64())));
+        if (!QTest::qWaitFor([&] { return comm.InBufferCount() == record.size(); }, 5000))
+            return false;
+        form.Timer1_Timer();
+        return true;
+    }
+    QByteArray file(const char *name) const
+    {
+        QFile f(files.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString tooltip(int port) const { return ports.itemData(port - 1, Qt::ToolTipRole).toString(); }
+};
+
+// Another copy of the monitor holding Com 1, for the lock-file checks.
+int holdComOne()
+{
+    ReceptionState reception;
+    Form1 form(reception);
+    form.show();
+    form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
+    QTest::mouseClick(form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton);
+    std::puts(form.findChild<MSComm *>(QStringLiteral("MSComm1"))->PortOpen() ? "held" : "refused");
+    std::fflush(stdout);
+    return QApplication::exec();
+}
+
+bool waitForLine(QProcess &process, const QByteArray &line)
+{
+    return QTest::qWaitFor([&] { return process.readAllStandardOutput().contains(line) || process.state() == QProcess::NotRunning; }, 10000)
+        && process.state() == QProcess::Running;
+}
+
+} // namespace
+
+class RigTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void comOneIsTheAdapterAndTheUartComesLater_data()
+    {
+        QTest::addColumn<bool>("withUdev");
+        QTest::newRow("udevd not running -> Com 1 is ttyUSB0, no vendor id") << false;
+        QTest::newRow("udevd running -> Com 1 is ttyUSB0, vendor 0403") << true;
+    }
+
+    void comOneIsTheAdapterAndTheUartComesLater()
+    {
+        QFETCH(bool, withUdev);
+        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        if (withUdev)
+            startUdev();
+        Monitor monitor;
+        monitor.ports.showPopup();
+        QVERIFY2(monitor.tooltip(1).startsWith(kAdapter), qPrintable(monitor.tooltip(1)));
+        // ttyS0 is the rig's console; ttyS1, the 16550 under test, comes after it.
+        QVERIFY2(monitor.tooltip(3).startsWith(QStringLiteral("/dev/ttyS1")), qPrintable(monitor.tooltip(3)));
+        const QSerialPortInfo adapter = hostPort(kAdapter);
+        QCOMPARE(adapter.systemLocation(), kAdapter);
+        QCOMPARE(adapter.hasVendorIdentifier(), withUdev);
+        if (withUdev)
+            QCOMPARE(adapter.vendorIdentifier(), quint16(0x0403));
+    }
+
+    void openingSetsTheSpeedAndModemLinesAndRecordsPlot_data()
+    {
+        QTest::addColumn<int>("speedIndex");
+        for (int k = 0; k < 8; ++k)
+            QTest::newRow(qPrintable(QStringLiteral("%1 bit/s").arg(kSpeeds[k]))) << k;
+    }
+
+    // The adapter gets the speed and DTR and RTS rise at the opening and
+    // fall at the closing; what the host sends is plotted and kept.
+    void openingSetsTheSpeedAndModemLinesAndRecordsPlot()
+    {
+        QFETCH(int, speedIndex);
+        const int speed = kSpeeds[speedIndex];
+        Monitor monitor;
+        monitor.chooseSpeed(speedIndex);
+        askHost(QStringLiteral("mark"));
+        monitor.openPort(1);
+        QVERIFY(monitor.looksOpen());
+        monitor.timer.stop(); // the ticks below are the only ones
+        const QStringList opening = adapterLineEvents();
+        qInfo("the adapter's line at the opening: %s", qPrintable(opening.join(u' ')));
+        QVERIFY2(tracedSpeedNear(opening, speed) != 0, qPrintable(opening.join(u' ')));
+        QVERIFY2(opening.contains(u"dtr:1") && opening.contains(u"rts:1"), qPrintable(opening.join(u' ')));
+
+        const QByteArray first = QByteArray::number(speedIndex) + ",300,1023\r\n";
+        const QByteArray second = QByteArray::number(speedIndex + 500) + ",-7,8\r\n";
+        QVERIFY(monitor.tick(first));
+        QCOMPARE(monitor.lastRow(), (QList<int>{speedIndex, 300, 1023}));
+        QVERIFY(monitor.tick(second));
+        QCOMPARE(monitor.lastRow(), (QList<int>{speedIndex + 500, -7, 8}));
+
+        askHost(QStringLiteral("mark"));
+        monitor.press();
+        QVERIFY(monitor.looksClosed());
+        const QStringList closing = adapterLineEvents();
+        QVERIFY2(closing.contains(u"dtr:0") && closing.contains(u"rts:0"), qPrintable(closing.join(u' ')));
+
+        QCOMPARE(monitor.file("bytes.bin"), first + second);
+        const QList<QByteArray> lines = monitor.file("ticks.csv").split('\n');
+        QCOMPARE(lines.size(), 6); // header, two records of two lines each, the end
+        QVERIFY2(lines[1].contains("," + QByteArray::number(speedIndex) + ",300,1023,record,"), lines[1].constData());
+        QVERIFY2(lines[3].contains("," + QByteArray::number(speedIndex + 500) + ",-7,8,record,"), lines[3].constData());
+    }
+
+    // The 16550 under test, Com 3, carries records as the adapter does.
+    void recordsOverTheUartPlot()
+    {
+        Monitor monitor;
+        monitor.chooseSpeed(7);
+        monitor.openPort(3);
+        QVERIFY(monitor.looksOpen());
+        QVERIFY(monitor.tick("12,34,56\r\n", QStringLiteral("uart")));
+        QCOMPARE(monitor.lastRow(), (QList<int>{12, 34, 56}));
+        monitor.press();
+        QVERIFY(monitor.looksClosed());
+    }
+
+    void lostAdapterIsReportedOnceAndReopens_data()
+    {
+        QTest::addColumn<QString>("loss");
+        QTest::newRow("unplugged (QMP device_del)") << QStringLiteral("unplug");
+        QTest::newRow("cable pulled (socket closed)") << QStringLiteral("pull");
+    }
+
+    // One box in Russian naming the device, the port closed and its
+    // descriptor released (the adapter comes back under the same name), no
+    // CPU spent on the dead line, and the next opening plots again.
+    void lostAdapterIsReportedOnceAndReopens()
+    {
+        QFETCH(QString, loss);
+        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        Monitor monitor;
+        monitor.openPort(1);
+        QVERIFY(monitor.looksOpen());
+        askHost(QStringLiteral("stream 200 1"));
+        const auto stopStream = qScopeGuard([] { askHost(QStringLiteral("stream 0 1")); });
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.lastRow().first() > 0, 5000);
+
+        askHost(loss);
+        QTRY_VERIFY_WITH_TIMEOUT(shownBox() != nullptr, 10000);
+        QCOMPARE(shownBox()->text(), deviceLostText(1));
+        const QString detail = shownBox()->informativeText();
+        QVERIFY2(detail.contains(kAdapter) && detail.contains(QStringLiteral("отключено")), qPrintable(detail));
+        QVERIFY(monitor.looksClosed());
+        QVERIFY2(openAdapters().isEmpty(), qPrintable(openAdapters().join(u' ')));
+
+        const double cpuBefore = cpuSeconds();
+        QTest::qWait(5000); // the span over which CPU is measured
+        const double cpuSpent = cpuSeconds() - cpuBefore;
+        qInfo("%.2f s of CPU in the 5 s after the loss", cpuSpent);
+        // Under TCG on a busy host the guest blames whole clock ticks on
+        // whoever runs; a spin on the dead line would take all 5 s.
+        QVERIFY2(cpuSpent < 2.5, qPrintable(QStringLiteral("%1 s of CPU in 5 s after the loss").arg(cpuSpent)));
+        QCOMPARE(shownBoxCount(), 1);
+        closeBoxes();
+
+        // Plugged back once the box is up, the adapter gets its old name: nothing
+        // holds the old device. A pulled cable comes back after a second
+        // whatever the guest did, so its name tells nothing.
+        if (loss == u"unplug")
+            askHost(QStringLiteral("plug"));
+        QTRY_VERIFY_WITH_TIMEOUT(!adapterNames().isEmpty(), 20000);
+        if (loss == u"unplug")
+            QCOMPARE(adapterNames(), QStringList{QStringLiteral("ttyUSB0")});
+        const int before = monitor.lastRow().first();
+        monitor.press();
+        QVERIFY(monitor.looksOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.lastRow().first() > before, 5000);
+        monitor.press();
+        QVERIFY(monitor.looksClosed());
+    }
+
+    void openingWhileTheAdapterIsAwayNamesIt()
+    {
+        askHost(QStringLiteral("unplug"));
+        QTRY_VERIFY_WITH_TIMEOUT(!adapterPresent(), 10000);
+        Monitor monitor;
+        monitor.form.assignPort(1, kAdapter);
+        monitor.openPort(1);
+        QVERIFY(monitor.looksClosed());
+        QVERIFY(shownBox());
+        QCOMPARE(shownBox()->text(), QStringLiteral("Невозможно Открыть Com порт 1"));
+        QVERIFY2(shownBox()->informativeText().contains(kAdapter), qPrintable(shownBox()->informativeText()));
+        askHost(QStringLiteral("plug"));
+        QTRY_VERIFY_WITH_TIMEOUT(adapterPresent(), 10000);
+    }
+
+    // A program that locks the adapter only with flock, its line at 115200:
+    // the opening is refused and leaves that line as it was.
+    void refusedOpeningLeavesTheFlockHoldersLineAlone()
+    {
+        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        QProcess holder;
+        holder.start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), QStringLiteral("stty -F %1 115200 clocal raw && exec flock -o %1 sh -c 'echo held; exec sleep 600'").arg(kAdapter)});
+        QVERIFY(waitForLine(holder, "held"));
+        Monitor monitor;
+        monitor.chooseSpeed(2);
+        askHost(QStringLiteral("mark"));
+        monitor.openPort(1);
+        QVERIFY(monitor.looksClosed());
+        QVERIFY(shownBox());
+        QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+        const QStringList events = adapterLineEvents();
+        holder.kill();
+        holder.waitForFinished();
+        QVERIFY2(events.isEmpty(), qPrintable(QStringLiteral("the holder's line was changed: ") + events.join(u' ')));
+    }
+
+    void secondInstanceIsRefusedNamingTheHolder()
+    {
+        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        QProcess holder;
+        startHolder(holder);
+        QVERIFY(waitForLine(holder, "held"));
+        Monitor monitor;
+        monitor.openPort(1);
+        QVERIFY(monitor.looksClosed());
+        QVERIFY(shownBox());
+        QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+        QCOMPARE(shownBox()->informativeText(),
+                 QStringLiteral("Устройство %1 занято программой %2 (PID %3).")
+                     .arg(kAdapter, QCoreApplication::applicationName())
+                     .arg(holder.processId()));
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    // After a copy of the monitor was killed: another user is told which
+    // lock file is left and how to remove it; the same user opens as usual.
+    void lockLeftByAKilledInstance()
+    {
+        if (!runningAsRoot()) {
+            Monitor monitor;
+            monitor.openPort(1);
+            QVERIFY(monitor.looksClosed());
+            QVERIFY(shownBox());
+            QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+            QVERIFY2(shownBox()->informativeText().contains(QStringLiteral("LCK..ttyUSB0")),
+                     qPrintable(shownBox()->informativeText()));
+            return;
+        }
+        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        QProcess holder;
+        startHolder(holder);
+        QVERIFY(waitForLine(holder, "held"));
+        ::kill(pid_t(holder.processId()), SIGKILL);
+        holder.waitForFinished();
+        ::chmod(QFile::encodeName(kAdapter).constData(), 0666);
+        const UnprivilegedRun other = rerunAsNobody(QTest::currentTestFunction());
+        QVERIFY2(other.available && other.passed, qPrintable(QStringLiteral("as user nobody: ") + other.output));
+
+        Monitor monitor;
+        monitor.openPort(1);
+        QVERIFY(monitor.looksOpen());
+        QVERIFY(monitor.tick("1,2,3\r\n"));
+        QCOMPARE(monitor.lastRow(), (QList<int>{1, 2, 3}));
+        monitor.press();
+    }
+
+private:
+    static void startUdev()
+    {
+        QProcess::execute(QStringLiteral("/bin/systemd-udevd"), {QStringLiteral("--daemon")});
+        QProcess::execute(QStringLiteral("/bin/udevadm"), {QStringLiteral("trigger"), QStringLiteral("--action=add")});
+        QProcess::execute(QStringLiteral("/bin/udevadm"), {QStringLiteral("settle")});
+    }
+
+    static void startHolder(QProcess &holder)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("RIG_HOLD_COM1"), QStringLiteral("1"));
+        holder.setProcessEnvironment(environment);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("RIG_HOLD_COM1"))
+        return holdComOne();
+    RigTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_rig.moc"
