@@ -88,8 +88,8 @@ private slots:
             << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/"};
         QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
             << 4 << "held" << busy << QStringList{"занято программой tst_open_close (PID"};
-        QTest::newRow("Com 4 flocked by another program -> repeated attempt, its line left as it set it")
-            << 4 << "flocked" << busy << QStringList{"flock"};
+        QTest::newRow("Com 4 flocked by another program -> repeated attempt naming it, its line left as it set it")
+            << 4 << "flocked" << busy << QStringList{"занято программой tst_open_close (PID"};
         QTest::newRow("Com 7 this user may not read -> invalid port 7, no rights, device and group named")
             << 7 << "unreadable" << QStringLiteral("Невозможно Открыть Com порт 7") << QStringList{"Нет прав"};
     }

@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -107,6 +109,42 @@ OpenFailure::Reason reasonForOpenError(int error)
     }
 }
 
+// The process holding a flock on `path`, from the kernel's table of locks,
+// or 0. Opening a terminal raises its modem lines, whoever holds it, so a
+// device flocked elsewhere is refused before it is opened at all.
+qint64 flockHolderOf(const QString &path)
+{
+#ifdef Q_OS_LINUX
+    struct stat device {};
+    if (::stat(QFile::encodeName(path).constData(), &device) != 0)
+        return 0;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return 0;
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:05:321 0 EOF": pid, then the inode
+    // as major:minor (hexadecimal) of its filesystem and its number.
+    const QString inode = QStringLiteral("%1:%2:%3")
+                              .arg(major(device.st_dev), 2, 16, QChar(u'0'))
+                              .arg(minor(device.st_dev), 2, 16, QChar(u'0'))
+                              .arg(device.st_ino);
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 6 && fields[1] == "FLOCK" && QString::fromLatin1(fields[5]) == inode)
+            return fields[4].toLongLong();
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return 0;
+}
+
+// The program a flock holder runs, named as the kernel knows it.
+QString programOf(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed()) : QString();
+}
+
 // Read only: whether a holder has put the terminal in exclusive mode. Root
 // may open such a terminal all the same, and must leave it alone.
 bool heldExclusively(int descriptor)
@@ -150,6 +188,14 @@ OpenFailure PortLock::take(const QString &path)
 {
     release();
 #ifdef Q_OS_UNIX
+    if (const qint64 pid = flockHolderOf(path); pid > 0) {
+        OpenFailure failure = heldBy(OpenFailure::FlockHeld, path, hostText(EWOULDBLOCK));
+        if (failure.holderPid <= 0) {
+            failure.holderPid = pid;
+            failure.holder = programOf(pid);
+        }
+        return failure;
+    }
     // O_NONBLOCK: no wait for a carrier; a line already open elsewhere is
     // not changed by another opening, and nothing here writes to it.
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
