@@ -1,0 +1,194 @@
+#include "publishing/mqtt_publisher.h"
+
+#include "publishing/tick_payload.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kQos = 1;
+constexpr int kKeepAliveSeconds = 30;
+constexpr unsigned kFirstRetrySeconds = 1;
+constexpr unsigned kLastRetrySeconds = 30;
+constexpr char kOnline[] = "online";
+constexpr char kOffline[] = "offline";
+
+// The connection refusals that name the login, not a passing trouble.
+bool isLoginRefusal(int reason)
+{
+    return reason == MQTT_RC_BAD_USERNAME_OR_PASSWORD || reason == MQTT_RC_NOT_AUTHORIZED
+        || reason == MQTT_RC_BANNED || reason == MQTT_RC_BAD_AUTHENTICATION_METHOD
+        || reason == MQTT_RC_CLIENTID_NOT_VALID;
+}
+
+const char *orNull(const QByteArray &text)
+{
+    return text.isEmpty() ? nullptr : text.constData();
+}
+
+} // namespace
+
+MqttPublisher::MqttPublisher(const BrokerUrl &url, const QByteArray &password, QObject *parent)
+    : QObject(parent)
+    , m_url(url)
+    , m_host(url.host.toUtf8())
+    , m_topic(url.topic.toUtf8())
+    , m_statusTopic(m_topic + "/status")
+    , m_dropLinePrefix((QCoreApplication::applicationName() + QStringLiteral(": --publish %1: ").arg(url.text())).toLocal8Bit())
+{
+    mosquitto_lib_init();
+    // A clean session with an id of the library's making: each run is a new client.
+    m_mosq = mosquitto_new(nullptr, true, this);
+    // MQTT 5, so that the broker says when it refuses a message (its ACL).
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    mosquitto_connect_v5_callback_set(m_mosq, &MqttPublisher::onConnect);
+    mosquitto_disconnect_v5_callback_set(m_mosq, &MqttPublisher::onDisconnect);
+    mosquitto_publish_v5_callback_set(m_mosq, &MqttPublisher::onPublish);
+    mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, true);
+    mosquitto_will_set_v5(m_mosq, m_statusTopic.constData(), int(sizeof kOffline - 1), kOffline, kQos, true, nullptr);
+    const QByteArray user = url.user.toUtf8();
+    mosquitto_username_pw_set(m_mosq, orNull(user), orNull(password));
+    if (url.tls) {
+        if (url.caPath.isEmpty())
+            mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        else
+            mosquitto_tls_set(m_mosq, QFile::encodeName(url.caPath).constData(), nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    if (m_starter.joinable())
+        m_starter.join();
+    const bool wasConnected = m_connected && !m_refused;
+    if (wasConnected)
+        sendStatus(kOffline);
+    // A normal DISCONNECT: the broker keeps the will to itself.
+    mosquitto_disconnect(m_mosq);
+    // Connected, the thread ends once the DISCONNECT is out; otherwise it may
+    // sit in a connect() to an absent host, which is cut short.
+    mosquitto_loop_stop(m_mosq, !wasConnected);
+    std::lock_guard lock(m_pendingMutex);
+    reportDropped(m_pending.takeDroppedCount());
+    mosquitto_destroy(m_mosq);
+    mosquitto_lib_cleanup();
+}
+
+void MqttPublisher::start()
+{
+    // Resolving the host name can take long: not on the caller's thread.
+    m_starter = std::thread(&MqttPublisher::connectAndRun, this);
+}
+
+void MqttPublisher::connectAndRun()
+{
+    // A failed first attempt is no error: the loop retries.
+    mosquitto_connect_bind_async(m_mosq, m_host.constData(), m_url.port, kKeepAliveSeconds, nullptr);
+    mosquitto_loop_start(m_mosq);
+}
+
+void MqttPublisher::publish(const TickRow &row)
+{
+    if (m_refused)
+        return;
+    QByteArray payload = tickPayload(row);
+    {
+        std::lock_guard lock(m_pendingMutex);
+        if (!m_connected) {
+            m_pending.push(std::move(payload));
+            return;
+        }
+    }
+    // libmosquitto queues a QoS 1 message and wakes its thread; should the
+    // connection have dropped meanwhile, it sends the message after reconnecting.
+    send(payload);
+}
+
+std::size_t MqttPublisher::pendingCount() const
+{
+    std::lock_guard lock(m_pendingMutex);
+    return m_pending.size();
+}
+
+void MqttPublisher::onConnect(mosquitto *, void *self, int reason, int, const mqtt5__property *)
+{
+    static_cast<MqttPublisher *>(self)->connected(reason);
+}
+
+void MqttPublisher::onDisconnect(mosquitto *, void *self, int, const mqtt5__property *)
+{
+    static_cast<MqttPublisher *>(self)->m_connected = false;
+}
+
+void MqttPublisher::onPublish(mosquitto *, void *self, int, int reason, const mqtt5__property *)
+{
+    // 0x80 and above: the broker took the message but refused to pass it on.
+    if (reason >= MQTT_RC_UNSPECIFIED)
+        static_cast<MqttPublisher *>(self)->stopRefused(PublishRefusal::Topic, reason);
+}
+
+void MqttPublisher::connected(int reason)
+{
+    if (reason == MQTT_RC_SUCCESS) {
+        sendStatus(kOnline);
+        sendPendingThenDirect();
+    } else if (isLoginRefusal(reason)) {
+        stopRefused(PublishRefusal::Login, reason);
+    }
+    // Any other refusal (server busy, unavailable) passes: the loop retries.
+}
+
+void MqttPublisher::sendPendingThenDirect()
+{
+    // Sent outside the lock, so that a tick handed over meanwhile never waits
+    // for a long queue; it joins the queue and goes out in its turn.
+    std::size_t dropped = 0;
+    for (;;) {
+        std::vector<QByteArray> batch;
+        {
+            std::lock_guard lock(m_pendingMutex);
+            batch = m_pending.takeAll();
+            if (batch.empty()) {
+                m_connected = true;
+                dropped = m_pending.takeDroppedCount();
+                break;
+            }
+        }
+        for (const QByteArray &payload : batch)
+            send(payload);
+    }
+    reportDropped(dropped);
+}
+
+void MqttPublisher::send(const QByteArray &payload)
+{
+    mosquitto_publish(m_mosq, nullptr, m_topic.constData(), int(payload.size()), payload.constData(), kQos, false);
+}
+
+void MqttPublisher::sendStatus(const char *status)
+{
+    mosquitto_publish(m_mosq, nullptr, m_statusTopic.constData(), int(std::strlen(status)), status, kQos, true);
+}
+
+void MqttPublisher::stopRefused(PublishRefusal why, int reason)
+{
+    if (m_refused.exchange(true))
+        return;
+    mosquitto_disconnect(m_mosq);
+    emit refused(why, QString::fromUtf8(mosquitto_reason_string(reason)));
+}
+
+void MqttPublisher::reportDropped(std::size_t dropped) const
+{
+    if (dropped == 0)
+        return;
+    std::fprintf(stderr, "%s%zu ticks dropped while the broker could not be reached (at most %zu wait)\n",
+                 m_dropLinePrefix.constData(), dropped, m_pending.capacity());
+}
