@@ -8,6 +8,8 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +19,7 @@ constexpr int kQos = 1;
 constexpr int kKeepAliveSeconds = 30;
 constexpr unsigned kFirstRetrySeconds = 1;
 constexpr unsigned kLastRetrySeconds = 30;
+constexpr std::chrono::seconds kLastMessagesWait{2};
 constexpr char kOnline[] = "online";
 constexpr char kOffline[] = "offline";
 
@@ -65,16 +68,27 @@ MqttPublisher::MqttPublisher(const BrokerUrl &url, const QByteArray &password, Q
 
 MqttPublisher::~MqttPublisher()
 {
+    {
+        std::lock_guard lock(m_stopMutex);
+        m_stopping = true;
+    }
+    m_stopWanted.notify_all();
     if (m_starter.joinable())
         m_starter.join();
     const bool wasConnected = m_connected && !m_refused;
-    if (wasConnected)
+    if (wasConnected) {
         sendStatus(kOffline);
+        // What was handed over goes out before the end, unless the broker
+        // has stopped answering.
+        std::unique_lock lock(m_stopMutex);
+        m_stopWanted.wait_for(lock, kLastMessagesWait, [this] { return m_unacknowledged == 0; });
+    }
     // A normal DISCONNECT: the broker keeps the will to itself.
     mosquitto_disconnect(m_mosq);
     // Connected, the thread ends once the DISCONNECT is out; otherwise it may
     // sit in a connect() to an absent host, which is cut short.
-    mosquitto_loop_stop(m_mosq, !wasConnected);
+    if (m_loopRunning)
+        mosquitto_loop_stop(m_mosq, !wasConnected);
     std::lock_guard lock(m_pendingMutex);
     reportDropped(m_pending.takeDroppedCount());
     mosquitto_destroy(m_mosq);
@@ -89,9 +103,18 @@ void MqttPublisher::start()
 
 void MqttPublisher::connectAndRun()
 {
-    // A failed first attempt is no error: the loop retries.
-    mosquitto_connect_bind_async(m_mosq, m_host.constData(), m_url.port, kKeepAliveSeconds, nullptr);
-    mosquitto_loop_start(m_mosq);
+    // libmosquitto 2.0's loop thread only starts its work once a first
+    // attempt has sent CONNECT; until then this thread retries, as the loop
+    // does later, and gives up only when the publisher ends.
+    unsigned delaySeconds = kFirstRetrySeconds;
+    while (mosquitto_connect_bind_async(m_mosq, m_host.constData(), m_url.port, kKeepAliveSeconds, nullptr)
+           != MOSQ_ERR_SUCCESS) {
+        std::unique_lock lock(m_stopMutex);
+        if (m_stopWanted.wait_for(lock, std::chrono::seconds(delaySeconds), [this] { return m_stopping; }))
+            return;
+        delaySeconds = std::min(delaySeconds * 2, kLastRetrySeconds);
+    }
+    m_loopRunning = mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS;
 }
 
 void MqttPublisher::publish(const TickRow &row)
@@ -129,9 +152,15 @@ void MqttPublisher::onDisconnect(mosquitto *, void *self, int, const mqtt5__prop
 
 void MqttPublisher::onPublish(mosquitto *, void *self, int, int reason, const mqtt5__property *)
 {
+    auto *publisher = static_cast<MqttPublisher *>(self);
     // 0x80 and above: the broker took the message but refused to pass it on.
     if (reason >= MQTT_RC_UNSPECIFIED)
-        static_cast<MqttPublisher *>(self)->stopRefused(PublishRefusal::Topic, reason);
+        publisher->stopRefused(PublishRefusal::Topic, reason);
+    {
+        std::lock_guard lock(publisher->m_stopMutex);
+        --publisher->m_unacknowledged;
+    }
+    publisher->m_stopWanted.notify_all();
 }
 
 void MqttPublisher::connected(int reason)
@@ -169,11 +198,13 @@ void MqttPublisher::sendPendingThenDirect()
 
 void MqttPublisher::send(const QByteArray &payload)
 {
+    ++m_unacknowledged;
     mosquitto_publish(m_mosq, nullptr, m_topic.constData(), int(payload.size()), payload.constData(), kQos, false);
 }
 
 void MqttPublisher::sendStatus(const char *status)
 {
+    ++m_unacknowledged;
     mosquitto_publish(m_mosq, nullptr, m_statusTopic.constData(), int(std::strlen(status)), status, kQos, true);
 }
 

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -66,6 +67,11 @@ private:
     QByteArray m_dropLinePrefix; // "program: --publish URL: "
     mosquitto *m_mosq = nullptr;
     std::thread m_starter;
+    std::mutex m_stopMutex; // with m_stopWanted: the end asked for, the last acknowledgement
+    std::condition_variable m_stopWanted;
+    bool m_stopping = false;
+    bool m_loopRunning = false; // written by the starter thread before it ends
+    std::atomic<int> m_unacknowledged = 0; // QoS 1 messages the broker has not acknowledged
     std::atomic<bool> m_connected = false; // messages go straight to libmosquitto
     std::atomic<bool> m_refused = false;
     mutable std::mutex m_pendingMutex;

@@ -1,0 +1,164 @@
+#include "mqtt_broker.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUuid>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kStartMs = 10000;
+
+// Started as root, mosquitto would become the user "mosquitto", who may not
+// read the test's files: it stays whoever runs the test.
+QString currentUserName()
+{
+    const passwd *entry = ::getpwuid(::getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QStringLiteral("root");
+}
+
+} // namespace
+
+MqttBroker::MqttBroker(const QStringList &settings)
+    : m_port(freeLoopbackPort())
+    , m_settings(settings)
+{
+}
+
+MqttBroker::~MqttBroker()
+{
+    stop();
+}
+
+int MqttBroker::freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool MqttBroker::start()
+{
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    const QStringList lines = QStringList{
+        QStringLiteral("listener %1 127.0.0.1").arg(m_port),
+        QStringLiteral("persistence true"),
+        QStringLiteral("persistence_location %1/").arg(m_dir.path()),
+        QStringLiteral("log_dest file %1").arg(m_dir.filePath(QStringLiteral("broker.log"))),
+        QStringLiteral("log_type all"),
+        QStringLiteral("user ") + currentUserName(),
+    } + (m_settings.join(u'\n').contains(QStringLiteral("password_file")) ? QStringList{}
+                                                                          : QStringList{QStringLiteral("allow_anonymous true")})
+        + m_settings;
+    config.write(lines.join(u'\n').toUtf8() + '\n');
+    config.close();
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
+    if (!m_process->waitForStarted())
+        return false;
+    // Ready once its port takes a connection.
+    const QDeadlineTimer deadline(kStartMs);
+    while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+        if (probe.waitForConnected(100))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+void MqttBroker::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    // SIGTERM: the broker saves its sessions and retained messages first.
+    m_process->terminate();
+    if (!m_process->waitForFinished(kStartMs))
+        m_process->kill();
+    m_process->waitForFinished();
+}
+
+QString MqttBroker::log() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("broker.log")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+MqttSubscriber::MqttSubscriber(const MqttBroker &broker, const QString &filter, const QStringList &login)
+    : m_broker(broker)
+    , m_filter(filter)
+    , m_login(login)
+    , m_id(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::Id128).left(12))
+{
+}
+
+MqttSubscriber::~MqttSubscriber()
+{
+    stop();
+}
+
+bool MqttSubscriber::start()
+{
+    stop();
+    m_subscribed = false;
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // -d: its debug lines say when the subscription is confirmed (SUBACK);
+    // stdbuf: they reach the pipe as they are printed.
+    m_process->start(QStringLiteral("stdbuf"),
+                     QStringList{QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                 QString::number(m_broker.port()), QStringLiteral("-q"), QStringLiteral("1"),
+                                 QStringLiteral("-c"), QStringLiteral("-i"), m_id, QStringLiteral("-v"),
+                                 QStringLiteral("-d"), QStringLiteral("-t"), m_filter}
+                         + m_login);
+    if (!m_process->waitForStarted())
+        return false;
+    const QDeadlineTimer deadline(kStartMs);
+    while (!m_subscribed && !deadline.hasExpired() && m_process->state() == QProcess::Running) {
+        m_process->waitForReadyRead(100);
+        readOutput();
+    }
+    return m_subscribed;
+}
+
+void MqttSubscriber::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    readOutput();
+    m_process->terminate();
+    m_process->waitForFinished();
+    readOutput();
+}
+
+QStringList MqttSubscriber::messages()
+{
+    if (m_process)
+        readOutput();
+    return m_messages;
+}
+
+void MqttSubscriber::readOutput()
+{
+    m_partial += m_process->readAll();
+    qsizetype end = 0;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_partial.left(end));
+        m_partial.remove(0, end + 1);
+        if (line.startsWith(QStringLiteral("Client ")) || line.startsWith(QStringLiteral("Subscribed (mid"))) {
+            m_subscribed = m_subscribed || line.contains(QStringLiteral("SUBACK"));
+            continue;
+        }
+        m_messages << line;
+    }
+}
