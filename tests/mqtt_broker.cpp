@@ -7,8 +7,10 @@
 #include <QTest>
 #include <QUuid>
 
+#ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -18,8 +20,11 @@ constexpr int kStartMs = 10000;
 // read the test's files: it stays whoever runs the test.
 QString currentUserName()
 {
-    const passwd *entry = ::getpwuid(::getuid());
-    return entry ? QString::fromLocal8Bit(entry->pw_name) : QStringLiteral("root");
+#ifdef Q_OS_UNIX
+    if (const passwd *entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
+    return qEnvironmentVariable("USERNAME");
 }
 
 } // namespace
@@ -137,6 +142,9 @@ void MqttSubscriber::stop()
         return;
     readOutput();
     m_process->terminate();
+    // Between two attempts to reach a stopped broker it may not notice at once.
+    if (!m_process->waitForFinished(2000))
+        m_process->kill();
     m_process->waitForFinished();
     readOutput();
 }

@@ -44,7 +44,7 @@ MqttPublisher::MqttPublisher(const BrokerUrl &url, const QByteArray &password, Q
     , m_host(url.host.toUtf8())
     , m_topic(url.topic.toUtf8())
     , m_statusTopic(m_topic + "/status")
-    , m_dropLinePrefix((QCoreApplication::applicationName() + QStringLiteral(": --publish %1: ").arg(url.text())).toLocal8Bit())
+    , m_linePrefix((QCoreApplication::applicationName() + QStringLiteral(": --publish %1: ").arg(url.text())).toLocal8Bit())
 {
     mosquitto_lib_init();
     // A clean session with an id of the library's making: each run is a new client.
@@ -54,7 +54,9 @@ MqttPublisher::MqttPublisher(const BrokerUrl &url, const QByteArray &password, Q
     mosquitto_connect_v5_callback_set(m_mosq, &MqttPublisher::onConnect);
     mosquitto_disconnect_v5_callback_set(m_mosq, &MqttPublisher::onDisconnect);
     mosquitto_publish_v5_callback_set(m_mosq, &MqttPublisher::onPublish);
-    mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, true);
+    mosquitto_log_callback_set(m_mosq, &MqttPublisher::onLog);
+    // 1 s, 2 s, 3 s, ... up to 30 s: a broker back after a restart is found soon.
+    mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, false);
     mosquitto_will_set_v5(m_mosq, m_statusTopic.constData(), int(sizeof kOffline - 1), kOffline, kQos, true, nullptr);
     const QByteArray user = url.user.toUtf8();
     mosquitto_username_pw_set(m_mosq, orNull(user), orNull(password));
@@ -112,7 +114,7 @@ void MqttPublisher::connectAndRun()
         std::unique_lock lock(m_stopMutex);
         if (m_stopWanted.wait_for(lock, std::chrono::seconds(delaySeconds), [this] { return m_stopping; }))
             return;
-        delaySeconds = std::min(delaySeconds * 2, kLastRetrySeconds);
+        delaySeconds = std::min(delaySeconds + kFirstRetrySeconds, kLastRetrySeconds);
     }
     m_loopRunning = mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS;
 }
@@ -161,6 +163,17 @@ void MqttPublisher::onPublish(mosquitto *, void *self, int, int reason, const mq
         --publisher->m_unacknowledged;
     }
     publisher->m_stopWanted.notify_all();
+}
+
+void MqttPublisher::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    // Errors that end the connection for good (a certificate that does not
+    // verify, say) are otherwise silent; a repeated one is said once.
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    if (level != MOSQ_LOG_ERR || publisher->m_lastError == text)
+        return;
+    publisher->m_lastError = text;
+    std::fprintf(stderr, "%s%s\n", publisher->m_linePrefix.constData(), text);
 }
 
 void MqttPublisher::connected(int reason)
@@ -221,5 +234,5 @@ void MqttPublisher::reportDropped(std::size_t dropped) const
     if (dropped == 0)
         return;
     std::fprintf(stderr, "%s%zu ticks dropped while the broker could not be reached (at most %zu wait)\n",
-                 m_dropLinePrefix.constData(), dropped, m_pending.capacity());
+                 m_linePrefix.constData(), dropped, m_pending.capacity());
 }

@@ -24,7 +24,7 @@ enum class PublishRefusal {
 // Publishes each tick on the URL's topic (QoS 1, not retained) and the
 // client's availability on TOPIC/status (retained: "online" once connected,
 // "offline" as the last will and at a normal end). libmosquitto's own thread
-// connects, reconnects (1 s growing to 30 s) and sends; the caller's thread
+// connects, reconnects (after 1 s, 2 s, ... at most 30 s) and sends; the caller's thread
 // only hands a finished message over. While the broker cannot be reached the
 // messages wait in a bounded queue and leave in order once it can.
 class MqttPublisher : public QObject {
@@ -51,6 +51,7 @@ private:
     static void onConnect(mosquitto *, void *self, int reason, int flags, const mqtt5__property *);
     static void onDisconnect(mosquitto *, void *self, int reason, const mqtt5__property *);
     static void onPublish(mosquitto *, void *self, int messageId, int reason, const mqtt5__property *);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
 
     void connectAndRun();
     void connected(int reason);
@@ -64,7 +65,8 @@ private:
     QByteArray m_host;
     QByteArray m_topic;
     QByteArray m_statusTopic;
-    QByteArray m_dropLinePrefix; // "program: --publish URL: "
+    QByteArray m_linePrefix; // "program: --publish URL: ", before each line on stderr
+    QByteArray m_lastError;      // the network thread's last error line
     mosquitto *m_mosq = nullptr;
     std::thread m_starter;
     std::mutex m_stopMutex; // with m_stopWanted: the end asked for, the last acknowledgement
