@@ -8,14 +8,16 @@
 #include "mqtt_broker.h"
 #include "publishing/mqtt_publisher.h"
 #include "publishing/pending_ticks.h"
+#include "publishing/tick_payload.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <QTimeZone>
 
 #include <cstdio>
+
+#include <malloc.h>
 
 namespace {
 
@@ -27,17 +29,11 @@ TickRow tick(int n)
     return {start.addSecs(n), TickOutcome::Record, {n % 1024, 300, 1023}, QStringLiteral("512,300,1023\r\n")};
 }
 
-// Resident memory in kB, from /proc.
-long residentKb()
+// Bytes the heap has handed out and not yet taken back (glibc): unlike the
+// resident size, it does not hide what reuses memory freed earlier.
+long heapInUse()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLong();
-    }
-    return -1;
+    return long(mallinfo2().uordblks);
 }
 
 BrokerUrl loopback(int port)
@@ -62,42 +58,57 @@ double publishMicroseconds(MqttPublisher &publisher, int ticks)
     return double(clock.nsecsElapsed()) / 1e3 / ticks;
 }
 
+// Mean time to build one payload, in microseconds.
+double payloadMicroseconds(int ticks)
+{
+    std::vector<TickRow> rows;
+    for (int n = 0; n < ticks; ++n)
+        rows.push_back(tick(n));
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype bytes = 0;
+    for (const TickRow &row : rows)
+        bytes += tickPayload(row).size();
+    const double microseconds = double(clock.nsecsElapsed()) / 1e3 / ticks;
+    return bytes > 0 ? microseconds : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int ticks = app.arguments().size() > 2 && app.arguments()[1] == u"--ticks" ? app.arguments()[2].toInt() : kTicks;
+    constexpr int kHour = int(PendingTicks::kHourOfTicks);
 
     MqttBroker broker;
+    {
+        // The broker away: every tick joins the queue, an hour of them at most.
+        MqttPublisher publisher(loopback(broker.port()), {});
+        publisher.start();
+        const long before = heapInUse();
+        const double queued = publishMicroseconds(publisher, kHour);
+        const long full = heapInUse();
+        std::printf("broker away: publish() takes %.2f us a tick (mean of %d)\n", queued, kHour);
+        std::printf("an hour of waiting ticks (%zu): %.1f kB of heap (%.0f bytes a tick)\n", publisher.pendingCount(),
+                    double(full - before) / 1024, double(full - before) / kHour);
+        publishMicroseconds(publisher, kHour);
+        std::printf("after another hour of ticks, the oldest dropped: %zu wait, %.1f kB more heap\n",
+                    publisher.pendingCount(), double(heapInUse() - full) / 1024);
+    }
     if (!broker.start()) {
         std::fprintf(stderr, "bench_publish: mosquitto did not start\n");
         return 1;
     }
-    {
-        MqttPublisher publisher(loopback(broker.port()), {});
-        publisher.start();
-        // Connected once the first tick has left the queue.
-        publisher.publish(tick(0));
-        if (!QTest::qWaitFor([&] { return publisher.pendingCount() == 0; }, 10000)) {
-            std::fprintf(stderr, "bench_publish: no connection to the broker\n");
-            return 1;
-        }
-        std::printf("connected: publish() takes %.2f us a tick (mean of %d)\n", publishMicroseconds(publisher, ticks), ticks);
-    }
-    broker.stop();
-
-    // The broker away: every tick joins the queue, an hour of them at most.
-    const long before = residentKb();
     MqttPublisher publisher(loopback(broker.port()), {});
     publisher.start();
-    const double queued = publishMicroseconds(publisher, int(PendingTicks::kHourOfTicks));
-    const long full = residentKb();
-    std::printf("broker away: publish() takes %.2f us a tick (mean of %zu)\n", queued, PendingTicks::kHourOfTicks);
-    std::printf("an hour of waiting ticks (%zu): %ld kB resident (%.0f bytes a tick)\n", publisher.pendingCount(),
-                full - before, double(full - before) * 1024 / double(PendingTicks::kHourOfTicks));
-    publishMicroseconds(publisher, int(PendingTicks::kHourOfTicks));
-    std::printf("after another hour of ticks, the oldest dropped: %zu wait, %ld kB more resident\n",
-                publisher.pendingCount(), residentKb() - full);
+    // Connected once the first tick has left the queue.
+    publisher.publish(tick(0));
+    if (!QTest::qWaitFor([&] { return publisher.pendingCount() == 0; }, 10000)) {
+        std::fprintf(stderr, "bench_publish: no connection to the broker\n");
+        return 1;
+    }
+    std::printf("connected: publish() takes %.2f us a tick (mean of %d)\n", publishMicroseconds(publisher, ticks), ticks);
+    std::printf("of which the payload: %.2f us\n", payloadMicroseconds(ticks));
     return 0;
 }
