@@ -49,25 +49,21 @@ int MqttBroker::freeLoopbackPort()
 
 bool MqttBroker::start()
 {
-    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    QFile config(m_dir.filePath("mosquitto.conf"));
     if (!config.open(QIODevice::WriteOnly))
         return false;
-    const QStringList lines = QStringList{
-        QStringLiteral("listener %1 127.0.0.1").arg(m_port),
-        QStringLiteral("persistence true"),
-        QStringLiteral("persistence_location %1/").arg(m_dir.path()),
-        QStringLiteral("log_dest file %1").arg(m_dir.filePath(QStringLiteral("broker.log"))),
-        QStringLiteral("log_type all"),
-        QStringLiteral("user ") + currentUserName(),
-    } + (m_settings.join(u'\n').contains(QStringLiteral("password_file")) ? QStringList{}
-                                                                          : QStringList{QStringLiteral("allow_anonymous true")})
-        + m_settings;
+    QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), "persistence true",
+                      "persistence_location " + m_dir.path() + u'/', "log_dest file " + m_dir.filePath("broker.log"),
+                      "log_type all", "user " + currentUserName()};
+    if (!m_settings.join(u'\n').contains(QStringLiteral("password_file")))
+        lines << QStringLiteral("allow_anonymous true");
+    lines << m_settings;
     config.write(lines.join(u'\n').toUtf8() + '\n');
     config.close();
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
+    m_process->start("mosquitto", {"-c", config.fileName()});
     if (!m_process->waitForStarted())
         return false;
     // Ready once its port takes a connection.
@@ -93,16 +89,9 @@ void MqttBroker::stop()
     m_process->waitForFinished();
 }
 
-QString MqttBroker::log() const
-{
-    QFile file(m_dir.filePath(QStringLiteral("broker.log")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-MqttSubscriber::MqttSubscriber(const MqttBroker &broker, const QString &filter, const QStringList &login)
+MqttSubscriber::MqttSubscriber(const MqttBroker &broker, const QString &filter)
     : m_broker(broker)
     , m_filter(filter)
-    , m_login(login)
     , m_id(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::Id128).left(12))
 {
 }
@@ -120,12 +109,8 @@ bool MqttSubscriber::start()
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // -d: its debug lines say when the subscription is confirmed (SUBACK);
     // stdbuf: they reach the pipe as they are printed.
-    m_process->start(QStringLiteral("stdbuf"),
-                     QStringList{QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                 QString::number(m_broker.port()), QStringLiteral("-q"), QStringLiteral("1"),
-                                 QStringLiteral("-c"), QStringLiteral("-i"), m_id, QStringLiteral("-v"),
-                                 QStringLiteral("-d"), QStringLiteral("-t"), m_filter}
-                         + m_login);
+    m_process->start("stdbuf", QStringList{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(m_broker.port()),
+                                           "-q", "1", "-c", "-i", m_id, "-v", "-d", "-t", m_filter});
     if (!m_process->waitForStarted())
         return false;
     const QDeadlineTimer deadline(kStartMs);
@@ -163,8 +148,8 @@ void MqttSubscriber::readOutput()
     while ((end = m_partial.indexOf('\n')) >= 0) {
         const QString line = QString::fromUtf8(m_partial.left(end));
         m_partial.remove(0, end + 1);
-        if (line.startsWith(QStringLiteral("Client ")) || line.startsWith(QStringLiteral("Subscribed (mid"))) {
-            m_subscribed = m_subscribed || line.contains(QStringLiteral("SUBACK"));
+        if (line.startsWith(u"Client ") || line.startsWith(u"Subscribed (mid")) {
+            m_subscribed = m_subscribed || line.contains(u"SUBACK");
             continue;
         }
         m_messages << line;

@@ -20,9 +20,6 @@ public:
     void stop();
 
     int port() const { return m_port; }
-    QString folder() const { return m_dir.path(); }
-    // The log of its last run, for a failure's message.
-    QString log() const;
 
     static int freeLoopbackPort();
 
@@ -38,7 +35,7 @@ private:
 // published meanwhile. Each message is one line "topic payload".
 class MqttSubscriber {
 public:
-    MqttSubscriber(const MqttBroker &broker, const QString &filter, const QStringList &login = {});
+    MqttSubscriber(const MqttBroker &broker, const QString &filter);
     ~MqttSubscriber();
 
     // Starts it and waits until the broker confirmed the subscription.
@@ -50,7 +47,6 @@ public:
 private:
     const MqttBroker &m_broker;
     QString m_filter;
-    QStringList m_login;
     QString m_id;
     std::unique_ptr<QProcess> m_process;
     QStringList m_messages;
