@@ -9,9 +9,8 @@ void keepPublishing(Form1 &window, MqttPublisher &publisher)
     QObject::connect(&window, &Form1::tickTaken, &publisher, &MqttPublisher::publish);
     // The refusal comes from the network thread; the box is shown on the window's.
     QObject::connect(&publisher, &MqttPublisher::refused, &window,
-                     [&window, &publisher](PublishRefusal why, const QString &reason) {
-                         const BrokerUrl &url = publisher.url();
-                         window.showError(publishingStoppedText(url.brokerName(), url.topic, why == PublishRefusal::Topic),
-                                          reason);
+                     [&window, broker = publisher.url().brokerName(), topic = publisher.url().topic](
+                         PublishRefusal why, const QString &reason) {
+                         window.showError(publishingStoppedText(broker, topic, why == PublishRefusal::Topic), reason);
                      });
 }
