@@ -5,13 +5,15 @@
 // 10 ms measuring how much later than due it fires.
 //
 //   QT_QPA_PLATFORM=offscreen build/test/bench/bench_flood [--seconds N]
-//       [--records-per-second R] [--record FILE] [--capture FILE]
+//       [--records-per-second R] [--record FILE] [--capture FILE] [--publish URL]
 //
 // R defaults to 823 (11,522 bytes a second, what 115200 bit/s 8N1 carries).
 // With --records-per-second 1 it is a calm device, for a sample recording.
 #include "pty_pair.h"
 #include "reception/reception_state.h"
+#include "app/keep_publishing.h"
 #include "app/keep_records.h"
+#include "publishing/mqtt_publisher.h"
 #include "recording/recording.h"
 #include "window/form1.h"
 
@@ -27,6 +29,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -39,6 +42,7 @@ struct Settings {
     int recordsPerSecond = 823;
     QString recordPath;
     QString capturePath;
+    QString publishUrl;
 };
 
 Settings settingsFrom(const QStringList &arguments)
@@ -48,13 +52,15 @@ Settings settingsFrom(const QStringList &arguments)
     const QCommandLineOption rate(QStringLiteral("records-per-second"), QStringLiteral("Device rate."), QStringLiteral("R"));
     const QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Tick log."), QStringLiteral("FILE"));
     const QCommandLineOption capture(QStringLiteral("capture"), QStringLiteral("Raw capture."), QStringLiteral("FILE"));
-    parser.addOptions({seconds, rate, record, capture});
+    const QCommandLineOption publish(QStringLiteral("publish"), QStringLiteral("MQTT broker and topic."), QStringLiteral("URL"));
+    parser.addOptions({seconds, rate, record, capture, publish});
     parser.process(arguments);
     Settings settings;
     settings.seconds = parser.value(seconds).toInt() > 0 ? parser.value(seconds).toInt() : settings.seconds;
     settings.recordsPerSecond = parser.value(rate).toInt() > 0 ? parser.value(rate).toInt() : settings.recordsPerSecond;
     settings.recordPath = parser.value(record);
     settings.capturePath = parser.value(capture);
+    settings.publishUrl = parser.value(publish);
     return settings;
 }
 
@@ -113,6 +119,12 @@ int main(int argc, char *argv[])
     if (recording.ticks.isWriting())
         QObject::connect(&form, &Form1::tickTaken, &form,
                          [&] { recordMs.push_back(double(recordClock.nsecsElapsed()) / 1e6); });
+    std::unique_ptr<MqttPublisher> publisher;
+    if (!settings.publishUrl.isEmpty()) {
+        publisher = std::make_unique<MqttPublisher>(parseBrokerUrl(settings.publishUrl).url, QByteArray());
+        keepPublishing(form, *publisher);
+        publisher->start();
+    }
     form.findChild<QObject *>(QStringLiteral("MSComm1"))
         ->setProperty("DeviceMap", QVariantMap{{QStringLiteral("1"), device.slavePath()}});
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
@@ -146,9 +158,12 @@ int main(int argc, char *argv[])
     double sum = 0;
     for (const double late : lateMs)
         sum += late;
-    std::printf("%d s, %d records/s, %lld bytes sent; record %s, capture %s\n", settings.seconds,
+    std::printf("%d s, %d records/s, %lld bytes sent; record %s, capture %s, publish %s\n", settings.seconds,
                 settings.recordsPerSecond, static_cast<long long>(bytesSent),
-                settings.recordPath.isEmpty() ? "off" : "on", settings.capturePath.isEmpty() ? "off" : "on");
+                settings.recordPath.isEmpty() ? "off" : "on", settings.capturePath.isEmpty() ? "off" : "on",
+                publisher ? "on" : "off");
+    if (publisher)
+        std::printf("ticks waiting for the broker at the end: %zu\n", publisher->pendingCount());
     std::printf("probe every %d ms, %zu probes: late by mean %.3f ms, median %.3f ms, p99 %.3f ms, max %.3f ms\n",
                 kProbeMs, lateMs.size(), lateMs.empty() ? 0.0 : sum / double(lateMs.size()), percentile(lateMs, 0.5),
                 percentile(lateMs, 0.99), percentile(lateMs, 1.0));

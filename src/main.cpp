@@ -1,7 +1,9 @@
+#include "app/keep_publishing.h"
 #include "app/keep_records.h"
 #include "app/no_display_exit.h"
 #include "app/termination_signals.h"
 #include "command_line/monitor_options.h"
+#include "publishing/mqtt_publisher.h"
 #include "reception/reception_state.h"
 #include "recording/recording.h"
 #include "window/form1.h"
@@ -10,6 +12,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #ifndef Q_OS_WIN
@@ -80,6 +83,13 @@ int main(int argc, char *argv[])
         window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
 #endif
     keepRecords(window, recording);
+    // Nothing of the MQTT library is set up unless --publish asks for it.
+    std::unique_ptr<MqttPublisher> publisher;
+    if (options.publish) {
+        publisher = std::make_unique<MqttPublisher>(*options.publish, qgetenv("SENSOR_MONITOR_MQTT_PASSWORD"));
+        keepPublishing(window, *publisher);
+        publisher->start();
+    }
     window.show();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window, &Form1::Command1_Click);

@@ -16,6 +16,13 @@ QString summary(const MonitorOptions &options)
         parts << QStringLiteral("%1=%2").arg(port).arg(device);
     if (options.demo)
         parts << QStringLiteral("demo");
+    if (const auto &url = options.publish) {
+        parts << QStringLiteral("publish scheme=%1 user=%2 host=%3 port=%4 topic=%5 ca=%6")
+                     .arg(url->tls ? u"mqtts" : u"mqtt")
+                     .arg(url->user, url->host)
+                     .arg(url->port)
+                     .arg(url->topic, url->caPath);
+    }
     return parts.join(u' ');
 }
 
@@ -65,6 +72,31 @@ void CommandLineTest::verdicts_data()
     QTest::newRow("--port without a value -> 2") << QStringList{"--port"} << 2 << "--port";
     QTest::newRow("unknown option -> 2") << QStringList{"--colour"} << 2 << "colour";
     QTest::newRow("stray argument -> 2") << QStringList{"/dev/ttyUSB0"} << 2 << "/dev/ttyUSB0";
+
+    const QString url = QStringLiteral("expected mqtt://[USER@]HOST[:PORT]/TOPIC");
+    const QString readable = QCoreApplication::applicationFilePath();
+    QTest::newRow("--publish mqtt://host/topic -> port 1883")
+        << QStringList{"--publish", "mqtt://broker.lab/lab/desk-3/readings"} << kRuns
+        << "publish scheme=mqtt user= host=broker.lab port=1883 topic=lab/desk-3/readings ca=";
+    QTest::newRow("--publish with user, port, escaped topic -> as written")
+        << QStringList{"--publish=mqtt://desk3@10.0.0.5:1884/lab/desk%203"} << kRuns
+        << "publish scheme=mqtt user=desk3 host=10.0.0.5 port=1884 topic=lab/desk 3 ca=";
+    QTest::newRow("--publish mqtts://[::1]/t --publish-ca FILE -> port 8883, the authority")
+        << QStringList{"--publish", "mqtts://[::1]/t", "--publish-ca", readable} << kRuns
+        << "publish scheme=mqtts user= host=::1 port=8883 topic=t ca=" + readable;
+    QTest::newRow("--publish http://... -> 2") << QStringList{"--publish", "http://h/t"} << 2 << "\"http://h/t\"|" + url;
+    QTest::newRow("--publish without a topic -> 2") << QStringList{"--publish", "mqtt://h/"} << 2 << "no TOPIC|" + url;
+    QTest::newRow("--publish without a host -> 2") << QStringList{"--publish", "mqtt:///t"} << 2 << url;
+    QTest::newRow("--publish topic with + -> 2") << QStringList{"--publish", "mqtt://h/lab/+/x"} << 2 << "wildcard";
+    QTest::newRow("--publish topic with # -> 2") << QStringList{"--publish", "mqtt://h/lab/%23"} << 2 << "wildcard";
+    QTest::newRow("--publish with a password -> 2")
+        << QStringList{"--publish", "mqtt://u:secret@h/t"} << 2 << "SENSOR_MONITOR_MQTT_PASSWORD";
+    QTest::newRow("--publish-ca unreadable -> 2")
+        << QStringList{"--publish", "mqtts://h/t", "--publish-ca", "/nonexistent/ca.pem"} << 2
+        << "--publish-ca|\"/nonexistent/ca.pem\"|cannot be read";
+    QTest::newRow("--publish-ca with mqtt:// -> 2")
+        << QStringList{"--publish", "mqtt://h/t", "--publish-ca", readable} << 2 << "mqtts://";
+    QTest::newRow("--publish-ca alone -> 2") << QStringList{"--publish-ca", readable} << 2 << "needs --publish";
 }
 
 void CommandLineTest::verdicts()

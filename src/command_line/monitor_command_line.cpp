@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <array>
 
@@ -87,6 +88,28 @@ QString badPortText(const QString &value, const QString &reason)
         .arg(kLastPort);
 }
 
+// --publish URL and --publish-ca FILE checked together; the problem as the
+// usage error's text.
+BrokerUrlParse brokerUrlFrom(const QString &text, const QString &caPath)
+{
+    BrokerUrlParse parse = parseBrokerUrl(text);
+    if (!parse.problem.isEmpty())
+        return {{}, QStringLiteral("--publish \"%1\": %2; expected mqtt://[USER@]HOST[:PORT]/TOPIC or mqtts://...")
+                        .arg(text, parse.problem)};
+#ifdef SENSOR_MONITOR_MQTT_NO_TLS
+    if (parse.url.tls)
+        return {{}, QStringLiteral("--publish \"%1\": this build has no TLS; only mqtt:// can be used").arg(text)};
+#endif
+    if (caPath.isEmpty())
+        return parse;
+    if (!parse.url.tls)
+        return {{}, QStringLiteral("--publish-ca \"%1\": only an mqtts:// broker has a certificate to check").arg(caPath)};
+    if (QFile ca(caPath); !ca.open(QIODevice::ReadOnly))
+        return {{}, QStringLiteral("--publish-ca \"%1\": cannot be read: %2").arg(caPath, ca.errorString())};
+    parse.url.caPath = caPath;
+    return parse;
+}
+
 } // namespace
 
 MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
@@ -107,7 +130,16 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     const QCommandLineOption captureOption(QStringLiteral("capture"),
                                            QStringLiteral("Append every byte received from the device to FILE."),
                                            QStringLiteral("FILE"));
-    parser.addOptions({portOption, demoOption, recordOption, captureOption});
+    const QCommandLineOption publishOption(QStringLiteral("publish"),
+                                           QStringLiteral("Publish every tick to the MQTT broker and topic of URL, "
+                                                          "mqtt://[USER@]HOST[:PORT]/TOPIC or mqtts://...; the "
+                                                          "password comes from SENSOR_MONITOR_MQTT_PASSWORD."),
+                                           QStringLiteral("URL"));
+    const QCommandLineOption publishCaOption(QStringLiteral("publish-ca"),
+                                             QStringLiteral("Trust the broker's certificate when FILE's authority "
+                                                            "signed it (mqtts:// only)."),
+                                             QStringLiteral("FILE"));
+    parser.addOptions({portOption, demoOption, recordOption, captureOption, publishOption, publishCaOption});
 
     if (!parser.parse(withoutQtOptions(arguments)))
         return MonitorVerdict::usageError(parser.errorText());
@@ -145,5 +177,13 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     }
     options.recordPath = parser.value(recordOption);
     options.capturePath = parser.value(captureOption);
+    if (parser.isSet(publishOption)) {
+        const auto [url, problem] = brokerUrlFrom(parser.value(publishOption), parser.value(publishCaOption));
+        if (!problem.isEmpty())
+            return MonitorVerdict::usageError(problem);
+        options.publish = url;
+    } else if (parser.isSet(publishCaOption)) {
+        return MonitorVerdict::usageError(QStringLiteral("--publish-ca: needs --publish mqtts://..."));
+    }
     return verdict;
 }

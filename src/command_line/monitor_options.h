@@ -1,10 +1,12 @@
 #pragma once
 
+#include "command_line/broker_url.h"
 #include "command_line/command_line_verdict.h"
 
 #include <QString>
 
 #include <map>
+#include <optional>
 
 // What the monitor was asked to do on its command line, checked and ready
 // for use. Without any option every member keeps its default and the program
@@ -14,6 +16,7 @@ struct MonitorOptions {
     bool demo = false;            // --demo: Com 1 is the built-in demo device
     QString recordPath;           // --record FILE: one CSV line a tick
     QString capturePath;          // --capture FILE: every byte received
+    std::optional<BrokerUrl> publish; // --publish URL (--publish-ca FILE): every tick to a broker
 };
 
 using MonitorVerdict = CommandLineVerdict<MonitorOptions>;

@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 
-namespace {
-
 QString outcomeName(TickOutcome outcome)
 {
     switch (outcome) {
@@ -22,6 +20,8 @@ QString outcomeName(TickOutcome outcome)
     }
     return {};
 }
+
+namespace {
 
 // "+03:00", "-04:30", "+00:00".
 QString offsetText(int secondsEastOfUtc)

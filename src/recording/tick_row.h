@@ -23,6 +23,9 @@ struct TickRow {
     QString text;
 };
 
+// "record", "repeated", "silent", "overflow": the outcome as files and messages name it.
+QString outcomeName(TickOutcome outcome);
+
 // The recording's first line, CR LF included.
 QByteArray tickHeaderLine();
 

@@ -1,0 +1,157 @@
+#include "mqtt_broker.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUuid>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kStartMs = 10000;
+
+// Started as root, mosquitto would become the user "mosquitto", who may not
+// read the test's files: it stays whoever runs the test.
+QString currentUserName()
+{
+#ifdef Q_OS_UNIX
+    if (const passwd *entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
+    return qEnvironmentVariable("USERNAME");
+}
+
+} // namespace
+
+MqttBroker::MqttBroker(const QStringList &settings)
+    : m_port(freeLoopbackPort())
+    , m_settings(settings)
+{
+}
+
+MqttBroker::~MqttBroker()
+{
+    stop();
+}
+
+int MqttBroker::freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool MqttBroker::start()
+{
+    QFile config(m_dir.filePath("mosquitto.conf"));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), "persistence true",
+                      "persistence_location " + m_dir.path() + u'/', "log_dest file " + m_dir.filePath("broker.log"),
+                      "log_type all", "user " + currentUserName()};
+    if (!m_settings.join(u'\n').contains(QStringLiteral("password_file")))
+        lines << QStringLiteral("allow_anonymous true");
+    lines << m_settings;
+    config.write(lines.join(u'\n').toUtf8() + '\n');
+    config.close();
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start("mosquitto", {"-c", config.fileName()});
+    if (!m_process->waitForStarted())
+        return false;
+    // Ready once its port takes a connection.
+    const QDeadlineTimer deadline(kStartMs);
+    while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+        if (probe.waitForConnected(100))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+void MqttBroker::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    // SIGTERM: the broker saves its sessions and retained messages first.
+    m_process->terminate();
+    if (!m_process->waitForFinished(kStartMs))
+        m_process->kill();
+    m_process->waitForFinished();
+}
+
+MqttSubscriber::MqttSubscriber(const MqttBroker &broker, const QString &filter)
+    : m_broker(broker)
+    , m_filter(filter)
+    , m_id(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::Id128).left(12))
+{
+}
+
+MqttSubscriber::~MqttSubscriber()
+{
+    stop();
+}
+
+bool MqttSubscriber::start()
+{
+    stop();
+    m_subscribed = false;
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // -d: its debug lines say when the subscription is confirmed (SUBACK);
+    // stdbuf: they reach the pipe as they are printed.
+    m_process->start("stdbuf", QStringList{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(m_broker.port()),
+                                           "-q", "1", "-c", "-i", m_id, "-v", "-d", "-t", m_filter});
+    if (!m_process->waitForStarted())
+        return false;
+    const QDeadlineTimer deadline(kStartMs);
+    while (!m_subscribed && !deadline.hasExpired() && m_process->state() == QProcess::Running) {
+        m_process->waitForReadyRead(100);
+        readOutput();
+    }
+    return m_subscribed;
+}
+
+void MqttSubscriber::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    readOutput();
+    m_process->terminate();
+    // Between two attempts to reach a stopped broker it may not notice at once.
+    if (!m_process->waitForFinished(2000))
+        m_process->kill();
+    m_process->waitForFinished();
+    readOutput();
+}
+
+QStringList MqttSubscriber::messages()
+{
+    if (m_process)
+        readOutput();
+    return m_messages;
+}
+
+void MqttSubscriber::readOutput()
+{
+    m_partial += m_process->readAll();
+    qsizetype end = 0;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_partial.left(end));
+        m_partial.remove(0, end + 1);
+        if (line.startsWith(u"Client ") || line.startsWith(u"Subscribed (mid")) {
+            m_subscribed = m_subscribed || line.contains(u"SUBACK");
+            continue;
+        }
+        m_messages << line;
+    }
+}
