@@ -1,14 +1,23 @@
 // How late the event loop runs while a device floods the line at 115200
-// bit/s, with and without the tick log and the raw capture: the real window
-// and its one-second timer, Com 1 a pseudo-terminal at 115200, a sender
-// thread writing 14-byte records at an even pace, and a probe timer every
-// 10 ms measuring how much later than due it fires.
+// bit/s, with and without the tick log and the raw capture; and with
+// --wakeups, what the monitor costs while it listens. The real window and its
+// one-second timer run here, Com 1 is a pseudo-terminal at 115200, and the
+// device is a separate process (as a user's device is) writing 14-byte
+// records at an even pace.
 //
-//   QT_QPA_PLATFORM=offscreen build/test/bench/bench_flood [--seconds N]
+//   QT_QPA_PLATFORM=offscreen build/soak/bench/bench_flood [--seconds N]
 //       [--records-per-second R] [--record FILE] [--capture FILE]
+//   QT_QPA_PLATFORM=offscreen build/soak/bench/bench_flood --wakeups [--seconds N]
 //
-// R defaults to 823 (11,522 bytes a second, what 115200 bit/s 8N1 carries).
-// With --records-per-second 1 it is a calm device, for a sample recording.
+// The first form runs a probe timer every 10 ms measuring how much later than
+// due it fires. R defaults to 823 (11,522 bytes a second, what 115200 bit/s
+// 8N1 carries); with --records-per-second 1 it is a calm device, for a sample
+// recording. --wakeups runs no probe: with the port open and the device
+// silent, at one record a second and under the flood, N seconds each (default
+// 10, after a second to settle), it prints the monitor's CPU share of one core
+// and its threads' context switches a second (voluntary and involuntary, from
+// /proc/self/task), which count how often it was woken.
+#include "process_cpu.h"
 #include "pty_pair.h"
 #include "reception/reception_state.h"
 #include "app/keep_records.h"
@@ -19,11 +28,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -33,12 +47,17 @@ namespace {
 
 constexpr int kProbeMs = 10;
 constexpr int kDrainMs = 300;
+constexpr int kFloodRecordsPerSecond = 823;
+constexpr int kSettleMs = 1000;
+constexpr int kWriterStartMs = 5000;
 
 struct Settings {
     int seconds = 10;
-    int recordsPerSecond = 823;
+    int recordsPerSecond = kFloodRecordsPerSecond;
     QString recordPath;
     QString capturePath;
+    bool wakeups = false;
+    int writerRate = -1; // the device's own process: its records a second
 };
 
 Settings settingsFrom(const QStringList &arguments)
@@ -48,13 +67,17 @@ Settings settingsFrom(const QStringList &arguments)
     const QCommandLineOption rate(QStringLiteral("records-per-second"), QStringLiteral("Device rate."), QStringLiteral("R"));
     const QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Tick log."), QStringLiteral("FILE"));
     const QCommandLineOption capture(QStringLiteral("capture"), QStringLiteral("Raw capture."), QStringLiteral("FILE"));
-    parser.addOptions({seconds, rate, record, capture});
+    const QCommandLineOption wakeups(QStringLiteral("wakeups"), QStringLiteral("CPU and wakeups: silent, calm, flood."));
+    const QCommandLineOption writer(QStringLiteral("writer"), QStringLiteral("Play the device (internal)."), QStringLiteral("R"));
+    parser.addOptions({seconds, rate, record, capture, wakeups, writer});
     parser.process(arguments);
     Settings settings;
     settings.seconds = parser.value(seconds).toInt() > 0 ? parser.value(seconds).toInt() : settings.seconds;
     settings.recordsPerSecond = parser.value(rate).toInt() > 0 ? parser.value(rate).toInt() : settings.recordsPerSecond;
     settings.recordPath = parser.value(record);
     settings.capturePath = parser.value(capture);
+    settings.wakeups = parser.isSet(wakeups);
+    settings.writerRate = parser.isSet(writer) ? std::max(0, parser.value(writer).toInt()) : -1;
     return settings;
 }
 
@@ -66,18 +89,71 @@ QByteArray record(int k)
     return QByteArray(text);
 }
 
-// Sends records at an even pace until told to stop; the bytes sent.
+// Sends records at an even pace until told to stop (none at rate 0); the bytes sent.
 void sendRecords(PtyPair &device, int recordsPerSecond, const std::atomic<bool> &stop, qint64 &bytesSent)
 {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     for (int k = 0; !stop; ++k) {
+        if (recordsPerSecond == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
         std::this_thread::sleep_until(start + std::chrono::microseconds(1'000'000LL * k / recordsPerSecond));
         const QByteArray bytes = record(k);
         if (!device.send(bytes))
             return;
         bytesSent += bytes.size();
     }
+}
+
+// The device's process: prints its line's path, sends until its input ends,
+// then prints the bytes it sent.
+int playDevice(int recordsPerSecond)
+{
+    PtyPair device;
+    std::printf("%s\n", qPrintable(device.slavePath()));
+    std::fflush(stdout);
+    std::atomic<bool> stop = false;
+    std::thread stopper([&stop] {
+        while (std::fgetc(stdin) != EOF) {
+        }
+        stop = true;
+    });
+    qint64 bytesSent = 0;
+    sendRecords(device, recordsPerSecond, stop, bytesSent);
+    stopper.join();
+    std::printf("%lld\n", static_cast<long long>(bytesSent));
+    return 0;
+}
+
+// Starts the device's process; the path of its line, empty on failure.
+QString startDevice(QProcess &device, int recordsPerSecond)
+{
+    device.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--writer"), QString::number(recordsPerSecond)});
+    if (!device.waitForReadyRead(kWriterStartMs))
+        return {};
+    return QString::fromLocal8Bit(device.readLine().trimmed());
+}
+
+// Ends the device's input; once it has exited, the bytes it sent.
+qint64 bytesSentBy(QProcess &device)
+{
+    device.waitForFinished(kWriterStartMs);
+    return device.readAll().trimmed().toLongLong();
+}
+
+void openComOne(Form1 &form, const QString &path)
+{
+    form.findChild<QObject *>(QStringLiteral("MSComm1"))->setProperty("DeviceMap", QVariantMap{{QStringLiteral("1"), path}});
+    form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
+    form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(7)"))->setChecked(true);
+    form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
+}
+
+void pressOpenClose(Form1 &form)
+{
+    form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
 }
 
 double percentile(std::vector<double> values, double fraction)
@@ -88,32 +164,83 @@ double percentile(std::vector<double> values, double fraction)
     return values[std::min(values.size() - 1, std::size_t(fraction * double(values.size())))];
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Context switches of all this process's threads so far.
+long long contextSwitches()
 {
-    QApplication app(argc, argv);
-    const Settings settings = settingsFrom(app.arguments());
-
-    Recording recording;
-    if (const QString refusal = openRecording(recording, settings.recordPath, settings.capturePath); !refusal.isEmpty()) {
-        std::fputs(refusal.toLocal8Bit().constData(), stderr);
-        return 2;
+    long long total = 0;
+    const QStringList threads = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile status(QStringLiteral("/proc/self/task/%1/status").arg(thread));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
     }
-    PtyPair device;
-    ReceptionState reception;
-    Form1 form(reception);
-    keepRecords(form, recording);
-    form.findChild<QObject *>(QStringLiteral("MSComm1"))
-        ->setProperty("DeviceMap", QVariantMap{{QStringLiteral("1"), device.slavePath()}});
-    form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
-    form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(7)"))->setChecked(true);
-    form.show();
-    form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
+    return total;
+}
 
-    std::atomic<bool> stop = false;
-    qint64 bytesSent = 0;
-    std::thread sender(sendRecords, std::ref(device), settings.recordsPerSecond, std::cref(stop), std::ref(bytesSent));
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Cost {
+    double cpuShare = 0;          // of one core
+    double switchesPerSecond = 0;
+};
+
+// The monitor listens to a device sending recordsPerSecond for `seconds`.
+Cost listen(Form1 &form, int recordsPerSecond, int seconds)
+{
+    QProcess device;
+    const QString path = startDevice(device, recordsPerSecond);
+    openComOne(form, path);
+    runEventLoopFor(kSettleMs);
+    const double cpuBefore = processCpuSeconds();
+    const long long switchesBefore = contextSwitches();
+    runEventLoopFor(seconds * 1000);
+    const Cost cost{(processCpuSeconds() - cpuBefore) / seconds,
+                    double(contextSwitches() - switchesBefore) / seconds};
+    pressOpenClose(form);
+    device.closeWriteChannel();
+    bytesSentBy(device);
+    return cost;
+}
+
+int measureWakeups(Form1 &form, const Settings &settings)
+{
+    struct Phase {
+        const char *name;
+        int recordsPerSecond;
+    };
+    const std::array<Phase, 3> phases{{{"port open, device silent", 0},
+                                       {"one record a second", 1},
+                                       {"115200 bit/s flood (823 records/s)", kFloodRecordsPerSecond}}};
+    std::printf("%d s each, after %d ms to settle\n", settings.seconds, kSettleMs);
+    std::array<Cost, 3> costs{};
+    for (std::size_t k = 0; k < phases.size(); ++k) {
+        costs[k] = listen(form, phases[k].recordsPerSecond, settings.seconds);
+        std::printf("%-36s CPU %.3f %% of a core, %.1f context switches a second\n", phases[k].name,
+                    100 * costs[k].cpuShare, costs[k].switchesPerSecond);
+        std::fflush(stdout);
+    }
+    std::printf("flood/silent context switches: %.2fx\n", costs[2].switchesPerSecond / costs[0].switchesPerSecond);
+    return 0;
+}
+
+int measureDelay(QApplication &app, Form1 &form, const Settings &settings)
+{
+    QProcess device;
+    const QString path = startDevice(device, settings.recordsPerSecond);
+    if (path.isEmpty()) {
+        std::fputs("bench_flood: the device's process did not start\n", stderr);
+        return 1;
+    }
+    openComOne(form, path);
 
     std::vector<double> lateMs;
     QElapsedTimer clock;
@@ -128,12 +255,12 @@ int main(int argc, char *argv[])
     probe.start(kProbeMs);
     // The device stops first; the monitor then has a moment to take in what
     // is still on the line, so that a capture can be held against the bytes sent.
-    QTimer::singleShot(settings.seconds * 1000, &app, [&] {
-        stop = true;
-        sender.join();
+    QObject::connect(&device, &QProcess::finished, &app, [&app] {
         QTimer::singleShot(kDrainMs, &app, &QCoreApplication::quit);
     });
+    QTimer::singleShot(settings.seconds * 1000, &device, &QProcess::closeWriteChannel);
     app.exec();
+    const qint64 bytesSent = device.readAll().trimmed().toLongLong();
     double sum = 0;
     for (const double late : lateMs)
         sum += late;
@@ -144,4 +271,28 @@ int main(int argc, char *argv[])
                 kProbeMs, lateMs.size(), lateMs.empty() ? 0.0 : sum / double(lateMs.size()), percentile(lateMs, 0.5),
                 percentile(lateMs, 0.99), percentile(lateMs, 1.0));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int k = 0; k < argc; ++k)
+        arguments << QString::fromLocal8Bit(argv[k]);
+    const Settings settings = settingsFrom(arguments);
+    if (settings.writerRate >= 0)
+        return playDevice(settings.writerRate);
+
+    QApplication app(argc, argv);
+    Recording recording;
+    if (const QString refusal = openRecording(recording, settings.recordPath, settings.capturePath); !refusal.isEmpty()) {
+        std::fputs(refusal.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    ReceptionState reception;
+    Form1 form(reception);
+    keepRecords(form, recording);
+    form.show();
+    return settings.wakeups ? measureWakeups(form, settings) : measureDelay(app, form, settings);
 }
