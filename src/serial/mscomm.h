@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 // Why the last opening failed, for a caller that tells the user in its own
@@ -33,10 +34,15 @@ struct OpenFailure {
 // setting, open it, and take whatever has been received as text. It only
 // listens: the device is opened read-only and nothing is ever written.
 //
-// Received bytes are drained from the host device by the event loop as they
-// arrive into a receive buffer of InBufferSize characters, one character per
-// byte (Latin-1); what arrives while the buffer is full is dropped. Reads
-// take only what the event loop has delivered. An opening discards what the
+// Received bytes are taken from the host device into a receive buffer of
+// InBufferSize characters, one character per byte (Latin-1); what arrives
+// while the buffer is full is dropped. They are taken in batches: the first
+// byte to arrive wakes the event loop, and what the host holds is taken
+// 50 ms later, so that a device sending a record every millisecond wakes
+// the program a few times a second rather than a thousand (the host's own
+// buffer holds far longer than a batch at any supported speed). Reading
+// InBufferCount or Input first takes what the host holds, so a batch still
+// waiting changes nothing they see. An opening discards what the
 // host received before it, takes an exclusive flock on the device (so that
 // programs that lock only that way see the port as ours) and raises DTR and
 // RTS.
@@ -85,7 +91,8 @@ public:
     int InputLen() const;
     void setInputLen(int length);
 
-    rt::Int16 InBufferCount() const;
+    // Not const: it first takes in what the host holds.
+    rt::Int16 InBufferCount();
     QString Input();
     int InBufferSize() const;
 
@@ -122,6 +129,7 @@ private:
     void prepareLine();
     void closeQuietly();
     void applySpeed(qint32 speed);
+    void startBatch();
     void takeArrivedBytes();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeFailedDevice();
@@ -131,6 +139,7 @@ private:
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint32 m_speed = 9600;
     QByteArray m_received;
+    QTimer m_batch;             // runs from a batch's first byte until it is taken
     PortDirectory m_ports;
     OpenFailure m_lastOpenFailure;
     int m_openedPort = 0;     // the port number the open device stands for
