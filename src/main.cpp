@@ -4,6 +4,7 @@
 #include "reception/reception_state.h"
 #include "recording/recording.h"
 #include "window/form1.h"
+#include "window/group_box_frame_style.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -70,6 +71,7 @@ int main(int argc, char *argv[])
     // Docks, task switchers and Wayland compositors find the menu entry's name and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));
     QApplication::setWindowIcon(windowIcon());
+    GroupBoxFrameStyle::installOverFusion();
 #ifndef Q_OS_WIN
     // The demo device sends for the whole run, whether or not Com 1 is open.
     std::optional<PtyDevice> demo;
