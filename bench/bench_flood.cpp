@@ -107,8 +107,9 @@ void sendRecords(PtyPair &device, int recordsPerSecond, const std::atomic<bool> 
     }
 }
 
-// The device's process: prints its line's path, sends until its input ends,
-// then prints the bytes it sent.
+// The device's process: prints its line's path and sends until a line
+// arrives on its input, then prints the bytes it sent. The line stays up
+// until its input ends: a closed line would be a hang-up.
 int playDevice(int recordsPerSecond)
 {
     PtyPair device;
@@ -116,7 +117,7 @@ int playDevice(int recordsPerSecond)
     std::fflush(stdout);
     std::atomic<bool> stop = false;
     std::thread stopper([&stop] {
-        while (std::fgetc(stdin) != EOF) {
+        for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
         }
         stop = true;
     });
@@ -124,6 +125,9 @@ int playDevice(int recordsPerSecond)
     sendRecords(device, recordsPerSecond, stop, bytesSent);
     stopper.join();
     std::printf("%lld\n", static_cast<long long>(bytesSent));
+    std::fflush(stdout);
+    while (std::fgetc(stdin) != EOF) {
+    }
     return 0;
 }
 
@@ -136,11 +140,19 @@ QString startDevice(QProcess &device, int recordsPerSecond)
     return QString::fromLocal8Bit(device.readLine().trimmed());
 }
 
-// Ends the device's input; once it has exited, the bytes it sent.
-qint64 bytesSentBy(QProcess &device)
+// Stops the device's sending; the bytes it sent.
+qint64 stopDevice(QProcess &device)
 {
+    device.write("stop\n");
+    device.waitForReadyRead(kWriterStartMs);
+    return device.readLine().trimmed().toLongLong();
+}
+
+// Takes the line down once the monitor has closed its port.
+void endDevice(QProcess &device)
+{
+    device.closeWriteChannel();
     device.waitForFinished(kWriterStartMs);
-    return device.readAll().trimmed().toLongLong();
 }
 
 void openComOne(Form1 &form, const QString &path)
@@ -205,9 +217,9 @@ Cost listen(Form1 &form, int recordsPerSecond, int seconds)
     runEventLoopFor(seconds * 1000);
     const Cost cost{(processCpuSeconds() - cpuBefore) / seconds,
                     double(contextSwitches() - switchesBefore) / seconds};
+    stopDevice(device);
     pressOpenClose(form);
-    device.closeWriteChannel();
-    bytesSentBy(device);
+    endDevice(device);
     return cost;
 }
 
@@ -255,12 +267,16 @@ int measureDelay(QApplication &app, Form1 &form, const Settings &settings)
     probe.start(kProbeMs);
     // The device stops first; the monitor then has a moment to take in what
     // is still on the line, so that a capture can be held against the bytes sent.
-    QObject::connect(&device, &QProcess::finished, &app, [&app] {
+    qint64 bytesSent = 0;
+    QObject::connect(&device, &QProcess::readyReadStandardOutput, &app, [&] {
+        bytesSent = device.readLine().trimmed().toLongLong();
         QTimer::singleShot(kDrainMs, &app, &QCoreApplication::quit);
     });
-    QTimer::singleShot(settings.seconds * 1000, &device, &QProcess::closeWriteChannel);
+    QTimer::singleShot(settings.seconds * 1000, &device, [&device] { device.write("stop\n"); });
     app.exec();
-    const qint64 bytesSent = device.readAll().trimmed().toLongLong();
+    probe.stop();
+    pressOpenClose(form);
+    endDevice(device);
     double sum = 0;
     for (const double late : lateMs)
         sum += late;
