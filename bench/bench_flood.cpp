@@ -107,18 +107,26 @@ void sendRecords(PtyPair &device, int recordsPerSecond, const std::atomic<bool> 
     }
 }
 
-// The device's process: prints its line's path and sends until a line
-// arrives on its input, then prints the bytes it sent. The line stays up
-// until its input ends: a closed line would be a hang-up.
+// Reads the device's input up to the end of a line (or of the input).
+void awaitLine()
+{
+    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
+    }
+}
+
+// The device's process: prints its line's path, starts sending at the first
+// line on its input (the port is open by then, so that everything sent can be
+// held against a capture) and stops at the second, then prints the bytes it
+// sent. The line stays up until its input ends: a closed line is a hang-up.
 int playDevice(int recordsPerSecond)
 {
     PtyPair device;
     std::printf("%s\n", qPrintable(device.slavePath()));
     std::fflush(stdout);
+    awaitLine();
     std::atomic<bool> stop = false;
     std::thread stopper([&stop] {
-        for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
-        }
+        awaitLine();
         stop = true;
     });
     qint64 bytesSent = 0;
@@ -155,12 +163,14 @@ void endDevice(QProcess &device)
     device.waitForFinished(kWriterStartMs);
 }
 
-void openComOne(Form1 &form, const QString &path)
+// Com 1 opens the device's line through the window; the device then starts.
+void openComOne(Form1 &form, const QString &path, QProcess &device)
 {
     form.findChild<QObject *>(QStringLiteral("MSComm1"))->setProperty("DeviceMap", QVariantMap{{QStringLiteral("1"), path}});
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
     form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(7)"))->setChecked(true);
     form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
+    device.write("start\n");
 }
 
 void pressOpenClose(Form1 &form)
@@ -210,7 +220,7 @@ Cost listen(Form1 &form, int recordsPerSecond, int seconds)
 {
     QProcess device;
     const QString path = startDevice(device, recordsPerSecond);
-    openComOne(form, path);
+    openComOne(form, path, device);
     runEventLoopFor(kSettleMs);
     const double cpuBefore = processCpuSeconds();
     const long long switchesBefore = contextSwitches();
@@ -252,7 +262,7 @@ int measureDelay(QApplication &app, Form1 &form, const Settings &settings)
         std::fputs("bench_flood: the device's process did not start\n", stderr);
         return 1;
     }
-    openComOne(form, path);
+    openComOne(form, path, device);
 
     std::vector<double> lateMs;
     QElapsedTimer clock;
