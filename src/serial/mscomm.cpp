@@ -123,9 +123,10 @@ bool mayNotRead(const QString &path)
 // failure ends the reading quietly: the port module, watching again, meets
 // it at once and reports it. Elsewhere the port module has read everything
 // itself.
-void readHeldByHost(int descriptor, QByteArray &bytes)
+void readHeldByHost(const QSerialPort &port, QByteArray &bytes)
 {
 #ifdef Q_OS_UNIX
+    const int descriptor = static_cast<int>(port.handle());
     int held = 0;
     if (::ioctl(descriptor, FIONREAD, &held) != 0 || held <= 0)
         return;
@@ -141,7 +142,7 @@ void readHeldByHost(int descriptor, QByteArray &bytes)
     }
     bytes.resize(start + taken);
 #else
-    Q_UNUSED(descriptor);
+    Q_UNUSED(port);
     Q_UNUSED(bytes);
 #endif
 }
@@ -432,7 +433,7 @@ void MSComm::takeArrivedBytes()
         return;
     // The port module's bytes come first; reading them has it watch the device again.
     QByteArray bytes = m_port.readAll();
-    readHeldByHost(static_cast<int>(m_port.handle()), bytes);
+    readHeldByHost(m_port, bytes);
     if (bytes.isEmpty())
         return;
     emit received(bytes);
