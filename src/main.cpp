@@ -7,13 +7,35 @@
 #include "reception/reception_state.h"
 #include "recording/recording.h"
 #include "window/form1.h"
+#include "window/group_box_frame_style.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+
+namespace {
+
+// The icon's sizes, drawn from the menu entry's SVG when the program was built.
+// Read as PNG and nothing else: a reader allowed to detect the format loads
+// every image plugin (GIF, ICO, JPEG, SVG) to ask it first.
+QIcon windowIcon()
+{
+    QIcon icon;
+    for (const int size : {SENSOR_MONITOR_ICON_SIZES}) {
+        QImageReader reader(QStringLiteral(":/icons/%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    return icon;
+}
+
+} // namespace
 
 #ifndef Q_OS_WIN
 #include "sim/pty_device.h"
@@ -60,7 +82,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_MONITOR_VERSION));
     // Docks, task switchers and Wayland compositors find the menu entry's name and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" SENSOR_MONITOR_APP_ID ".svg")));
+    QApplication::setWindowIcon(windowIcon());
+    GroupBoxFrameStyle::installOverFusion();
 #ifndef Q_OS_WIN
     // The demo device sends for the whole run, whether or not Com 1 is open.
     std::optional<PtyDevice> demo;

@@ -181,6 +181,61 @@ private slots:
             QVERIFY2(failed.first().at(1).toString().contains(line.pty.slavePath()), qPrintable(failed.first().at(1).toString()));
         QCOMPARE(line.comm.Input(), hangUp ? QStringLiteral("7,8,9\r\n") : QString());
     }
+
+    // The host holds the end of a record that no batch has taken yet when a
+    // tick reads: the tick gets the whole record, in order, and so does the capture.
+    void tickTakesWhatTheHostHoldsBehindABatch_data()
+    {
+        QTest::addColumn<QByteArray>("taken");
+        QTest::addColumn<QByteArray>("waiting");
+        QTest::addRow("\"12,34,\" taken, \"56\\r\\n\" waiting -> whole record") << QByteArray("12,34,") << QByteArray("56\r\n");
+        QTest::addRow("\"12,34,56\\r\" taken, \"\\n\" waiting -> whole record") << QByteArray("12,34,56\r") << QByteArray("\n");
+        QTest::addRow("\"1\" taken, \"2,34,56\\r\\n\" waiting -> whole record") << QByteArray("1") << QByteArray("2,34,56\r\n");
+    }
+
+    void tickTakesWhatTheHostHoldsBehindABatch()
+    {
+        QFETCH(QByteArray, taken);
+        QFETCH(QByteArray, waiting);
+        Wired line;
+        line.comm.setPortOpen(true);
+        QSignalSpy received(&line.comm, &MSComm::received);
+        QVERIFY(line.pty.send(taken));
+        QTRY_COMPARE(received.count(), 1);
+        QVERIFY(line.pty.send(waiting));
+        // The bytes reach the device (no event loop runs meanwhile), then the
+        // event loop begins a batch (or finishes it): the tick reads mid-way.
+        for (QDeadlineTimer arrival(5000); line.pty.slaveUnreadBytes() < waiting.size() && !arrival.hasExpired();) {
+        }
+        QTRY_VERIFY(line.pty.slaveUnreadBytes() < waiting.size());
+
+        QCOMPARE(line.comm.InBufferCount(), taken.size() + waiting.size());
+        QCOMPARE(line.comm.Input(), QString::fromLatin1(taken + waiting));
+        QByteArray captured;
+        for (const QList<QVariant> &bytes : received)
+            captured += bytes.at(0).toByteArray();
+        QCOMPARE(captured, taken + waiting);
+    }
+
+    // A batch has been taken and the device hangs up before the next: the
+    // hang-up is noticed without a read from the caller, reported once, and
+    // what the batch took stays readable.
+    void hangUpAfterABatchIsReportedAndKeepsWhatWasTaken()
+    {
+        Wired line;
+        line.comm.setPortOpen(true);
+        QSignalSpy received(&line.comm, &MSComm::received);
+        QSignalSpy failed(&line.comm, &MSComm::deviceFailed);
+        QVERIFY(line.pty.send("1,2,3\r\n"));
+        QTRY_COMPARE(received.count(), 1);
+
+        line.pty.hangUp();
+
+        QTRY_COMPARE(failed.count(), 1);
+        QVERIFY(!line.comm.PortOpen());
+        QCOMPARE(received.first().at(0).toByteArray(), QByteArray("1,2,3\r\n"));
+        QCOMPARE(line.comm.Input(), QStringLiteral("1,2,3\r\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSerial)

@@ -10,9 +10,16 @@
 #include <optional>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr int kReceiveBufferSize = 1024;
+// 576 characters at 115200 bit/s; a Linux terminal holds 4096 before it drops.
+constexpr int kBatchMs = 50;
 constexpr int kHighestPortNumber = 16;
 constexpr std::array<qint32, 8> kSpeeds = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
 
@@ -31,12 +38,52 @@ std::optional<qint32> speedFromSettings(const QString &settings)
     return std::nullopt;
 }
 
+// Appends what the host holds for the open device at this moment, read
+// straight from it; what arrives meanwhile waits for the next batch, so that
+// a device faster than the reading cannot hold the event loop here. A
+// failure ends the reading quietly: the port module, watching again, meets
+// it at once and reports it. Elsewhere the port module has read everything
+// itself.
+void readHeldByHost(const QSerialPort &port, QByteArray &bytes)
+{
+#ifdef Q_OS_UNIX
+    const int descriptor = static_cast<int>(port.handle());
+    int held = 0;
+    if (::ioctl(descriptor, FIONREAD, &held) != 0 || held <= 0)
+        return;
+    const qsizetype start = bytes.size();
+    bytes.resize(start + held);
+    qsizetype taken = 0;
+    while (taken < held) {
+        const ssize_t count = ::read(descriptor, bytes.data() + start + taken, static_cast<size_t>(held - taken));
+        if (count > 0)
+            taken += count;
+        else if (count == 0 || errno != EINTR)
+            break;
+    }
+    bytes.resize(start + taken);
+#else
+    Q_UNUSED(port);
+    Q_UNUSED(bytes);
+#endif
+}
+
 } // namespace
 
 MSComm::MSComm(QObject *parent)
     : QObject(parent)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::takeArrivedBytes);
+#ifdef Q_OS_UNIX
+    // The port module stops watching the device once it holds this many
+    // bytes, until they are read: a batch's first byte wakes us, the rest
+    // waits in the host's buffer. A hang-up still wakes us at once while no
+    // batch is waiting, and at the batch's end otherwise.
+    m_port.setReadBufferSize(1);
+#endif
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(kBatchMs);
+    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::startBatch);
+    connect(&m_batch, &QTimer::timeout, this, &MSComm::takeArrivedBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handlePortError);
 }
 
@@ -182,6 +229,7 @@ OpenFailure MSComm::lastOpenFailure() const
 // Closing discards what was received, as the classic control does.
 void MSComm::closePort()
 {
+    m_batch.stop();
     if (m_port.isOpen())
         closeQuietly();
     m_failed = false;
@@ -210,13 +258,15 @@ void MSComm::setInputLen(int length)
         rt::raiseInvalidPropertyValue(QStringLiteral("InputLen %1: only 0 (everything waiting) is supported").arg(length));
 }
 
-rt::Int16 MSComm::InBufferCount() const
+rt::Int16 MSComm::InBufferCount()
 {
+    takeArrivedBytes();
     return rt::toInt16(m_received.size());
 }
 
 QString MSComm::Input()
 {
+    takeArrivedBytes();
     const QString text = QString::fromLatin1(m_received);
     m_received.clear();
     return text;
@@ -227,13 +277,25 @@ int MSComm::InBufferSize() const
     return kReceiveBufferSize;
 }
 
+void MSComm::startBatch()
+{
+    if (!m_batch.isActive())
+        m_batch.start();
+}
+
 // What arrives while the buffer is full is read and dropped, so that the
 // device can never make this program hold more than the buffer.
 void MSComm::takeArrivedBytes()
 {
-    const QByteArray bytes = m_port.readAll();
-    if (!bytes.isEmpty())
-        emit received(bytes);
+    m_batch.stop();
+    if (!m_port.isOpen())
+        return;
+    // The port module's bytes come first; reading them has it watch the device again.
+    QByteArray bytes = m_port.readAll();
+    readHeldByHost(m_port, bytes);
+    if (bytes.isEmpty())
+        return;
+    emit received(bytes);
     const qsizetype room = std::max<qsizetype>(0, kReceiveBufferSize - m_received.size());
     m_received.append(bytes.first(std::min(room, bytes.size())));
 }

@@ -8,16 +8,22 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 // The serial port as the window uses it: choose a port number and a line
 // setting, open it, and take whatever has been received as text. It only
 // listens: the device is opened read-only and nothing is ever written.
 //
-// Received bytes are drained from the host device by the event loop as they
-// arrive into a receive buffer of InBufferSize characters, one character per
-// byte (Latin-1); what arrives while the buffer is full is dropped. Reads
-// take only what the event loop has delivered. An opening discards what the
+// Received bytes are taken from the host device into a receive buffer of
+// InBufferSize characters, one character per byte (Latin-1); what arrives
+// while the buffer is full is dropped. They are taken in batches: the first
+// byte to arrive wakes the event loop, and what the host holds is taken
+// 50 ms later, so that a device sending a record every millisecond wakes
+// the program a few times a second rather than a thousand (the host's own
+// buffer holds far longer than a batch at any supported speed). Reading
+// InBufferCount or Input first takes what the host holds, so a batch still
+// waiting changes nothing they see. An opening discards what the
 // host received before it and raises DTR and RTS; before anything touches
 // the line it takes the device's lock (PortLock), so that a refused opening
 // leaves another program's line exactly as it was.
@@ -66,7 +72,8 @@ public:
     int InputLen() const;
     void setInputLen(int length);
 
-    rt::Int16 InBufferCount() const;
+    // Not const: it first takes in what the host holds.
+    rt::Int16 InBufferCount();
     QString Input();
     int InBufferSize() const;
 
@@ -102,6 +109,7 @@ private:
     void prepareLine();
     void closeQuietly();
     void applySpeed(qint32 speed);
+    void startBatch();
     void takeArrivedBytes();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeFailedDevice();
@@ -111,6 +119,7 @@ private:
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint32 m_speed = 9600;
     QByteArray m_received;
+    QTimer m_batch;             // runs from a batch's first byte until it is taken
     PortDirectory m_ports;
     PortLock m_lock;          // taken before the port opens, released after it closes
     OpenFailure m_lastOpenFailure;
