@@ -48,6 +48,10 @@ std::optional<qint32> speedFromSettings(const QString &settings)
 // directories in the same order, so that we read the file its holder wrote.
 QString lockFilePathFor(const QString &devicePath)
 {
+#ifndef Q_OS_UNIX
+    Q_UNUSED(devicePath);
+    return {};
+#endif
     QString name = devicePath;
     if (name.startsWith(u"/dev/"))
         name.remove(0, 5);
@@ -155,6 +159,8 @@ MSComm::~MSComm()
     // may reach this half-destroyed object.
     m_port.disconnect(this);
     m_port.close();
+    if (m_line)
+        m_line->close();
 }
 
 rt::Int16 MSComm::CommPort() const
@@ -164,7 +170,7 @@ rt::Int16 MSComm::CommPort() const
 
 void MSComm::setCommPort(int port)
 {
-    if (m_port.isOpen())
+    if (PortOpen())
         rt::raiseInvalidPropertyValue(QStringLiteral("CommPort cannot change while the port is open"));
     if (port < 0 || port > kHighestPortNumber)
         rt::raiseInvalidPropertyValue(QStringLiteral("CommPort %1 is outside 0..%2").arg(port).arg(kHighestPortNumber));
@@ -183,6 +189,7 @@ void MSComm::setSettings(const QString &settings)
         rt::raiseInvalidPropertyValue(QStringLiteral("Settings \"%1\" is not speed,n,8,1 with a supported speed").arg(settings));
     if (m_port.isOpen())
         applySpeed(*speed);
+    // An in-process line has no speed to set.
     m_settings = settings;
     m_speed = *speed;
 }
@@ -204,7 +211,7 @@ void MSComm::applySpeed(qint32 speed)
 
 bool MSComm::PortOpen() const
 {
-    return m_port.isOpen();
+    return m_port.isOpen() || m_line;
 }
 
 void MSComm::setPortOpen(bool open)
@@ -219,7 +226,7 @@ void MSComm::openPort()
 {
     m_lastOpenFailure = {};
     const int port = m_commPort;
-    if (m_port.isOpen()) {
+    if (PortOpen()) {
         const OpenFailure alreadyOpen{.reason = OpenFailure::Busy,
                                       .path = m_openedPath,
                                       .holder = QCoreApplication::applicationName(),
@@ -227,9 +234,14 @@ void MSComm::openPort()
                                       .hostReason = QStringLiteral("already open here")};
         failOpening(alreadyOpen, rt::PortAlreadyOpen);
     }
-    const QString path = m_ports.listing().path(port);
+    const PortDirectory::Listing listing = m_ports.listing();
+    const QString path = listing.path(port);
     if (path.isEmpty())
         failOpening(OpenFailure{.reason = OpenFailure::NoDevice}, rt::InvalidPortNumber);
+    if (QIODevice *line = listing.inProcessLine(port)) {
+        openLine(line, path, port);
+        return;
+    }
 
     m_port.setPortName(path);
     m_port.setBaudRate(m_speed);
@@ -253,6 +265,31 @@ void MSComm::openPort()
     prepareLine();
     m_received.clear();
     m_openedPort = port;
+}
+
+// The line is read as a port is: what arrives goes through takeArrivedBytes.
+// A line already open is read by another port of this program.
+void MSComm::openLine(QIODevice *line, const QString &path, int port)
+{
+    if (line->isOpen())
+        failOpening(OpenFailure{.reason = OpenFailure::Busy, .path = path, .hostReason = QStringLiteral("already open")},
+                    rt::PortAlreadyOpen);
+    if (!line->open(QIODevice::ReadOnly))
+        failOpening(OpenFailure{.reason = OpenFailure::Other, .path = path, .hostReason = line->errorString()},
+                    rt::InvalidPortNumber);
+    connect(line, &QIODevice::readyRead, this, &MSComm::takeArrivedBytes);
+    m_line = line;
+    m_failure.clear();
+    m_openedPath = path;
+    m_received.clear();
+    m_openedPort = port;
+}
+
+QIODevice &MSComm::input()
+{
+    if (m_line)
+        return *m_line;
+    return m_port;
 }
 
 // Programs that lock a terminal only with flock (picocom and others) are
@@ -327,6 +364,11 @@ OpenFailure MSComm::lastOpenFailure() const
 // Closing discards what was received, as the classic control does.
 void MSComm::closePort()
 {
+    if (m_line) {
+        m_line->disconnect(this);
+        m_line->close();
+        m_line = nullptr;
+    }
     if (m_port.isOpen())
         closeQuietly();
     m_failure.clear();
@@ -376,7 +418,7 @@ int MSComm::InBufferSize() const
 // device can never make this program hold more than the buffer.
 void MSComm::takeArrivedBytes()
 {
-    const QByteArray bytes = m_port.readAll();
+    const QByteArray bytes = input().readAll();
     if (!bytes.isEmpty())
         emit received(bytes);
     const qsizetype room = std::max<qsizetype>(0, kReceiveBufferSize - m_received.size());

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QSerialPort>
 #include <QString>
 #include <QVariantMap>
@@ -40,6 +41,10 @@ struct OpenFailure {
 // host received before it, takes an exclusive flock on the device (so that
 // programs that lock only that way see the port as ours) and raises DTR and
 // RTS.
+//
+// A port may stand for an in-process line instead of a host device (the demo
+// device on a system without pseudo-terminals): it is opened, read, buffered
+// and closed the same way, and any speed suits it.
 //
 // Errors (rt::NumberedError):
 //   8002 opening a port number with no device behind it, a device that does
@@ -115,6 +120,8 @@ public:
 
 private:
     void openPort();
+    void openLine(QIODevice *line, const QString &path, int port);
+    QIODevice &input();
     void closePort();
     [[noreturn]] void failOpening(OpenFailure failure, int number);
     OpenFailure describeHostFailure(const QString &path) const;
@@ -127,6 +134,7 @@ private:
     void closeFailedDevice();
 
     QSerialPort m_port{this}; // a child too, so that its errors can be watched
+    QPointer<QIODevice> m_line; // the in-process line, while it is the open port
     rt::Int16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint32 m_speed = 9600;
