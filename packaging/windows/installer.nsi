@@ -3,8 +3,8 @@
 ; uninstaller in Programs and Features; /S installs and uninstalls silently.
 ; Built by tools/windows/package.sh, which defines VERSION, STAGE (the folder
 ; to install), FILES (the lists of its files) and OUTFILE.
-Unicode true
-!include x64.nsh
+; A 64-bit installer for a 64-bit program; it also runs under a Wine without 32-bit support.
+Target amd64-unicode
 
 !define NAME "Zulpex"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${NAME}"

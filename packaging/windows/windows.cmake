@@ -2,8 +2,9 @@
 # programs land, what they need beside them, and how the tests run under Wine.
 # Included by the top-level CMakeLists.txt once Qt is found.
 
-# A portable folder: the programs sit at its top, beside their DLLs.
-set(CMAKE_INSTALL_BINDIR . CACHE PATH "Where the programs are installed")
+# A portable folder: the programs sit at its top, beside their DLLs. (Qt has
+# already included GNUInstallDirs, so this hides its cached "bin".)
+set(CMAKE_INSTALL_BINDIR .)
 
 # The MinGW runtime the programs link dynamically.
 set(SENSOR_MONITOR_MINGW_RUNTIME)

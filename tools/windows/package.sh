@@ -4,7 +4,8 @@
 # that every Qt or MinGW DLL a program or plugin imports is in the folder.
 set -euo pipefail
 build=$1
-out=$2
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=zulpex-sensor-monitor-$version-win64
