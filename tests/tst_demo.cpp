@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +75,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(readingAt(chart, 18) != SensorReading{}, 8000);
         const QList<SensorReading> rows{readingAt(chart, 18), readingAt(chart, 19), readingAt(chart, 20)};
         QCOMPARE(rows, generatorRun(rows[0], 3));
+        // The boxes show the newest row's reading.
+        const auto box = [&](int sensor) { return form.findChild<QLineEdit *>(QStringLiteral("Text1(%1)").arg(sensor))->text().toInt(); };
+        QCOMPARE((SensorReading{box(0), box(1), box(2)}), readingAt(chart, 20));
 
         // Each tick's line starts with its date; the record's own line end
         // stays inside the quoted text field.

@@ -12,5 +12,5 @@ tools/windows/wine-prefix.sh "$WINEPREFIX"
 dlls=$(sed -n 's/^SENSOR_MONITOR_DLL_DIRS=//p' "$build/wine-dll-dirs.txt")
 WINEPATH=$(tr ':' '\n' <<<"$dlls" | sed 's|^|Z:|; s|/|\\|g' | paste -sd';')
 export WINEPATH
-xvfb-run -a -s '-screen 0 1280x1024x24' wine "$build/tools/window-screenshot.exe" docs/screenshot-windows.png
+xvfb-run -a -s '-screen 0 1280x1024x24' wine "$build/window-screenshot.exe" docs/screenshot-windows.png
 echo "wrote docs/screenshot-windows.png"
