@@ -49,9 +49,10 @@ std::optional<qint32> speedFromSettings(const QString &settings)
 QString lockFilePathFor(const QString &devicePath)
 {
 #ifndef Q_OS_UNIX
+    // Windows has no lock files: a COM port is opened exclusively or not at all.
     Q_UNUSED(devicePath);
     return {};
-#endif
+#else
     QString name = devicePath;
     if (name.startsWith(u"/dev/"))
         name.remove(0, 5);
@@ -67,6 +68,7 @@ QString lockFilePathFor(const QString &devicePath)
             return directory + fileName;
     }
     return {};
+#endif
 }
 
 // Whether the process that wrote a lock file on this host is gone. A lock
