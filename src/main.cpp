@@ -2,10 +2,12 @@
 #include "app/keep_records.h"
 #include "app/no_display_exit.h"
 #include "app/termination_signals.h"
+#include "command_line/console.h"
 #include "command_line/monitor_options.h"
 #include "publishing/mqtt_publisher.h"
 #include "reception/reception_state.h"
 #include "recording/recording.h"
+#include "sim/demo_device.h"
 #include "window/form1.h"
 #include "window/group_box_frame_style.h"
 
@@ -37,23 +39,10 @@ QIcon windowIcon()
 
 } // namespace
 
-#ifndef Q_OS_WIN
-#include "sim/pty_device.h"
-
-namespace {
-
-// What the port list's tooltip says about Com 1 with --demo.
-QString demoDeviceDescription(const QString &path)
-{
-    return QStringLiteral("Демонстрационное устройство (три датчика), %1").arg(path);
-}
-
-} // namespace
-#endif
-
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("sensor-monitor"));
+    attachToParentConsole();
     // Read before any window exists, so that --help, --version and usage
     // errors also work where there is no display.
     const MonitorVerdict verdict = parseMonitorCommandLine(argumentsOf(argc, argv));
@@ -84,27 +73,23 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));
     QApplication::setWindowIcon(windowIcon());
     GroupBoxFrameStyle::installOverFusion();
-#ifndef Q_OS_WIN
     // The demo device sends for the whole run, whether or not Com 1 is open.
-    std::optional<PtyDevice> demo;
+    std::optional<DemoDevice> demo;
     if (options.demo) {
         demo.emplace();
         if (!demo->isValid()) {
-            std::fprintf(stderr, "sensor-monitor: --demo: cannot create a pseudo-terminal: %s\n",
+            std::fprintf(stderr, "sensor-monitor: --demo: cannot make the demo device: %s\n",
                          qPrintable(demo->errorString()));
             return 1;
         }
         demo->start();
     }
-#endif
     ReceptionState reception;
     Form1 window(reception);
     for (const auto &[port, device] : options.ports)
         window.assignPort(port, device);
-#ifndef Q_OS_WIN
     if (demo)
-        window.assignPort(1, demo->slavePath(), demoDeviceDescription(demo->slavePath()));
-#endif
+        window.assignPort(1, demo->path(), demo->description(), demo->inProcessLine());
     keepRecords(window, recording);
     // Nothing of the MQTT library is set up unless --publish asks for it.
     std::unique_ptr<MqttPublisher> publisher;

@@ -8,6 +8,13 @@ namespace {
 
 constexpr int kRuns = -1;
 
+// The help's example names a port as the system does.
+#ifdef Q_OS_WIN
+const QString kExampleDevice = QStringLiteral("--port 1=COM3");
+#else
+const QString kExampleDevice = QStringLiteral("--port 1=/dev/ttyUSB0");
+#endif
+
 // The port map and demo flag as one line: "1=/dev/ttyUSB0 3=COM12 demo".
 QString summary(const MonitorOptions &options)
 {
@@ -55,7 +62,7 @@ void CommandLineTest::verdicts_data()
     QTest::newRow("Qt's own options around ours -> left to Qt")
         << QStringList{"-platform", "offscreen", "-style=fusion", "-reverse", "--port", "4=/dev/ttyS0"} << kRuns
         << "4=/dev/ttyS0";
-    QTest::newRow("--help -> usage on stdout") << QStringList{"--help"} << 0 << "Usage:|--port|N=DEVICE|--demo";
+    QTest::newRow("--help -> usage on stdout") << QStringList{"--help"} << 0 << "Usage:|--port|N=DEVICE|--demo|" + kExampleDevice;
     QTest::newRow("--version -> name and version") << QStringList{"--version"} << 0
                                                    << QStringLiteral("tst_command_line " SENSOR_MONITOR_VERSION);
     QTest::newRow("--port 0=/dev/x -> 2") << QStringList{"--port", "0=/dev/x"} << 2 << "--port|\"0=/dev/x\"|" + usage;

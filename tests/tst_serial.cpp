@@ -2,6 +2,7 @@
 #include "raised_error.h"
 #include "serial/mscomm.h"
 #include "serial/port_directory.h"
+#include "sim/in_process_line.h"
 
 #include <QDeadlineTimer>
 #include <QSignalSpy>
@@ -235,6 +236,36 @@ private slots:
         QVERIFY(!line.comm.PortOpen());
         QCOMPARE(received.first().at(0).toByteArray(), QByteArray("1,2,3\r\n"));
         QCOMPARE(line.comm.Input(), QStringLiteral("1,2,3\r\n"));
+    }
+
+    // Where there are no pseudo-terminals the demo device is an in-process
+    // line: the port reads it through the same buffer and signal, one reader
+    // at a time, and bytes sent while it is closed are lost.
+    void inProcessLineIsReadAsAPortIs()
+    {
+        InProcessLine line;
+        MSComm comm;
+        comm.ports().assign(1, QStringLiteral("DEMO"), {}, &line);
+        QSignalSpy received(&comm, &MSComm::received);
+        line.send("lost before opening");
+        comm.setPortOpen(true);
+        QVERIFY(comm.PortOpen());
+
+        line.send(QByteArray(1000, 'a'));
+        line.send(QByteArray(100, 'b'));
+        QCOMPARE(received.count(), 2);
+        QCOMPARE(comm.InBufferCount(), 1024);
+        QCOMPARE(comm.Input(), QString(1000, u'a') + QString(24, u'b'));
+
+        MSComm other;
+        other.ports().assign(1, QStringLiteral("DEMO"), {}, &line);
+        QCOMPARE(errorNumberOf([&] { other.setPortOpen(true); }), 8005);
+
+        comm.setPortOpen(false);
+        QVERIFY(!line.isOpen());
+        line.send("lost after closing");
+        comm.setPortOpen(true);
+        QCOMPARE(comm.InBufferCount(), 0);
     }
 };
 

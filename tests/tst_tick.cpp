@@ -1,8 +1,7 @@
 // The sampling tick: what one second of the device's output does to the
-// boxes, the chart and the chart's description, and the whole road from the
-// demo device to the chart.
+// boxes, the chart and the chart's description (the whole road from the demo
+// device to the chart is tst_demo's).
 #include "monitor.h"
-#include "sim/pty_device.h"
 
 #include <QAccessible>
 
@@ -84,33 +83,6 @@ private slots:
         QCOMPARE(monitor.values(20), Row({4, 5, 6}));
         QCOMPARE((QStringList{monitor.label(18), monitor.label(19), monitor.label(20)}),
                  (QStringList{"", "23:59:59", "00:00:00"}));
-    }
-
-    // The demo device, its Com 1 opened by the button, with the window's own
-    // second running: three ticks in a row bring three readings in a row of the
-    // generator's sequence, whichever came first.
-    void demoDeviceFillsTheChartEverySecond()
-    {
-        PtyDevice device;
-        QVERIFY2(device.isValid(), qPrintable(device.errorString()));
-        Monitor monitor;
-        monitor.form.assignPort(1, device.slavePath());
-        monitor.openPort(1);
-        QVERIFY(monitor.looksOpen());
-        // Half a second after the opening, so that each second holds one record.
-        QTimer::singleShot(500, &device, &PtyDevice::start);
-
-        QTRY_VERIFY_WITH_TIMEOUT(monitor.values(18) != Row({0, 0, 0}), 8000);
-        QList<SensorReading> rows;
-        for (int row = 18; row <= 20; ++row)
-            rows << SensorReading{monitor.values(row)[0], monitor.values(row)[1], monitor.values(row)[2]};
-        RecordGenerator generator;
-        QList<SensorReading> sequence;
-        for (int n = 0; n < 1000; ++n)
-            sequence << generator.next();
-        const qsizetype first = sequence.indexOf(rows[0]);
-        QVERIFY2(first >= 0, "row 18 is not a generator reading");
-        QCOMPARE(rows, sequence.mid(first, 3));
     }
 };
 

@@ -3,7 +3,7 @@
 // opened with its button and the window's own timer takes twenty-one ticks.
 // Run by tools/screenshot.sh.
 #include "reception/reception_state.h"
-#include "sim/pty_device.h"
+#include "sim/demo_device.h"
 #include "window/form1.h"
 
 #include <QAbstractButton>
@@ -26,15 +26,15 @@ int main(int argc, char *argv[])
         std::fputs("usage: window-screenshot OUTPUT.png\n", stderr);
         return 2;
     }
-    PtyDevice demo;
+    DemoDevice demo;
     if (!demo.isValid()) {
-        std::fprintf(stderr, "window-screenshot: cannot create a pseudo-terminal: %s\n", qPrintable(demo.errorString()));
+        std::fprintf(stderr, "window-screenshot: cannot make the demo device: %s\n", qPrintable(demo.errorString()));
         return 1;
     }
     demo.start();
     ReceptionState reception;
     Form1 form(reception);
-    form.assignPort(1, demo.slavePath());
+    form.assignPort(1, demo.path(), demo.description(), demo.inProcessLine());
     form.show();
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
     form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();

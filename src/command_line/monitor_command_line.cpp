@@ -11,6 +11,13 @@ namespace {
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 9;
 
+// The device the help's example names: a port's name as this system writes it.
+#ifdef Q_OS_WIN
+constexpr auto kExampleDevice = "COM3";
+#else
+constexpr auto kExampleDevice = "/dev/ttyUSB0";
+#endif
+
 // QGuiApplication's and QApplication's own options, which they take out of
 // argv themselves; "-style fusion", "-style=fusion" and "--style fusion"
 // all reach them.
@@ -120,7 +127,7 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Com N opens DEVICE (N 1 to 9; repeatable), for example "
-                                                       "--port 1=/dev/ttyUSB0."),
+                                                       "--port 1=%1.").arg(QLatin1String(kExampleDevice)),
                                         QStringLiteral("N=DEVICE"));
     const QCommandLineOption demoOption(QStringLiteral("demo"),
                                         QStringLiteral("Com 1 is a built-in simulated three-sensor device."));
@@ -157,10 +164,6 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     MonitorVerdict verdict;
     MonitorOptions &options = verdict.options;
     options.demo = parser.isSet(demoOption);
-#ifdef Q_OS_WIN
-    if (options.demo)
-        return MonitorVerdict::usageError(QStringLiteral("--demo: the demo device needs pseudo-terminals, which Windows does not have"));
-#endif
     for (const QString &value : parser.values(portOption)) {
         const auto [port, device, problem] = portAssignment(value);
         if (port == 0)

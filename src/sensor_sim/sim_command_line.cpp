@@ -26,6 +26,13 @@ QString badValueText(const QString &option, const QString &value, const QString 
     return QStringLiteral("--%1 \"%2\": expected %3").arg(option, value, expected);
 }
 
+// A serial device as this system names it, for the help and the messages.
+#ifdef Q_OS_WIN
+constexpr auto kExampleDevice = "COM7";
+#else
+constexpr auto kExampleDevice = "/dev/ttyUSB0";
+#endif
+
 } // namespace
 
 SimVerdict parseSimCommandLine(const QStringList &arguments)
@@ -51,8 +58,8 @@ SimVerdict parseSimCommandLine(const QStringList &arguments)
                                          QStringLiteral("Line speed in bit/s, 8N1 (default 9600)."),
                                          QStringLiteral("BAUD"), QStringLiteral("9600"));
     parser.addOptions({ptyOption, intervalOption, lineEndOption, countOption, speedOption});
-    parser.addPositionalArgument(QStringLiteral("DEVICE"), QStringLiteral("The serial device to write to, such as "
-                                                                          "/dev/ttyUSB0; not with --pty."));
+    parser.addPositionalArgument(QStringLiteral("DEVICE"), QStringLiteral("The serial device to write to, such as %1; not with --pty.")
+                                                                  .arg(QLatin1String(kExampleDevice)));
 
     if (!parser.parse(arguments))
         return SimVerdict::usageError(parser.errorText());
@@ -71,7 +78,7 @@ SimVerdict parseSimCommandLine(const QStringList &arguments)
     if (positional.size() > 1 || (options.pty && !positional.isEmpty()))
         return SimVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; expected one DEVICE or --pty").arg(positional.last()));
     if (!options.pty && positional.isEmpty())
-        return SimVerdict::usageError(QStringLiteral("no device; expected a DEVICE such as /dev/ttyUSB0, or --pty"));
+        return SimVerdict::usageError(QStringLiteral("no device; expected a DEVICE such as %1, or --pty").arg(QLatin1String(kExampleDevice)));
     options.device = positional.value(0);
 
     const auto interval = numberWithin(parser.value(intervalOption), 1, kLongestIntervalMs);

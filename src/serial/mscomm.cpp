@@ -93,6 +93,8 @@ MSComm::~MSComm()
     // may reach this half-destroyed object.
     m_port.disconnect(this);
     m_port.close();
+    if (m_line)
+        m_line->close();
 }
 
 rt::Int16 MSComm::CommPort() const
@@ -102,7 +104,7 @@ rt::Int16 MSComm::CommPort() const
 
 void MSComm::setCommPort(int port)
 {
-    if (m_port.isOpen())
+    if (PortOpen())
         rt::raiseInvalidPropertyValue(QStringLiteral("CommPort cannot change while the port is open"));
     if (port < 0 || port > kHighestPortNumber)
         rt::raiseInvalidPropertyValue(QStringLiteral("CommPort %1 is outside 0..%2").arg(port).arg(kHighestPortNumber));
@@ -119,6 +121,7 @@ void MSComm::setSettings(const QString &settings)
     const std::optional<qint32> speed = speedFromSettings(settings);
     if (!speed)
         rt::raiseInvalidPropertyValue(QStringLiteral("Settings \"%1\" is not speed,n,8,1 with a supported speed").arg(settings));
+    // An in-process line has no speed to set.
     if (m_port.isOpen())
         applySpeed(*speed);
     m_settings = settings;
@@ -142,7 +145,7 @@ void MSComm::applySpeed(qint32 speed)
 
 bool MSComm::PortOpen() const
 {
-    return m_port.isOpen();
+    return m_port.isOpen() || m_line;
 }
 
 void MSComm::setPortOpen(bool open)
@@ -156,16 +159,21 @@ void MSComm::setPortOpen(bool open)
 void MSComm::openPort()
 {
     m_lastOpenFailure = {};
-    if (m_port.isOpen()) {
+    if (PortOpen()) {
         failOpening(OpenFailure{.reason = OpenFailure::OpenHere,
                                 .path = m_openedPath,
                                 .holder = QCoreApplication::applicationName(),
                                 .holderPid = QCoreApplication::applicationPid(),
                                 .hostReason = QStringLiteral("already open here")});
     }
-    const QString path = m_ports.listing().path(m_commPort);
+    const PortDirectory::Listing listing = m_ports.listing();
+    const QString path = listing.path(m_commPort);
     if (path.isEmpty())
         failOpening(OpenFailure{.reason = OpenFailure::NoDevice});
+    if (QIODevice *line = listing.inProcessLine(m_commPort)) {
+        openLine(line, path);
+        return;
+    }
     if (OpenFailure refusal = m_lock.take(path); refusal.reason != OpenFailure::None)
         failOpening(std::move(refusal));
 
@@ -189,6 +197,22 @@ void MSComm::openPort()
     m_failed = false;
     m_openedPath = path;
     prepareLine();
+    m_received.clear();
+    m_openedPort = m_commPort;
+}
+
+// The line is read as a port is: what arrives goes through takeArrivedBytes.
+// A line already open is read by another port of this program.
+void MSComm::openLine(QIODevice *line, const QString &path)
+{
+    if (line->isOpen())
+        failOpening(OpenFailure{.reason = OpenFailure::OpenHere, .path = path, .hostReason = QStringLiteral("already open")});
+    if (!line->open(QIODevice::ReadOnly))
+        failOpening(OpenFailure{.reason = OpenFailure::Other, .path = path, .hostReason = line->errorString()});
+    connect(line, &QIODevice::readyRead, this, &MSComm::takeArrivedBytes);
+    m_line = line;
+    m_failed = false;
+    m_openedPath = path;
     m_received.clear();
     m_openedPort = m_commPort;
 }
@@ -230,6 +254,11 @@ OpenFailure MSComm::lastOpenFailure() const
 void MSComm::closePort()
 {
     m_batch.stop();
+    if (m_line) {
+        m_line->disconnect(this);
+        m_line->close();
+        m_line = nullptr;
+    }
     if (m_port.isOpen())
         closeQuietly();
     m_failed = false;
@@ -288,11 +317,14 @@ void MSComm::startBatch()
 void MSComm::takeArrivedBytes()
 {
     m_batch.stop();
-    if (!m_port.isOpen())
-        return;
-    // The port module's bytes come first; reading them has it watch the device again.
-    QByteArray bytes = m_port.readAll();
-    readHeldByHost(m_port, bytes);
+    QByteArray bytes;
+    if (m_line) {
+        bytes = m_line->readAll();
+    } else if (m_port.isOpen()) {
+        // The port module's bytes come first; reading them has it watch the device again.
+        bytes = m_port.readAll();
+        readHeldByHost(m_port, bytes);
+    }
     if (bytes.isEmpty())
         return;
     emit received(bytes);

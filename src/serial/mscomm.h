@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
+#include <QPointer>
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
@@ -27,6 +29,10 @@
 // host received before it and raises DTR and RTS; before anything touches
 // the line it takes the device's lock (PortLock), so that a refused opening
 // leaves another program's line exactly as it was.
+//
+// A port may stand for an in-process line instead of a host device (the demo
+// device on a system without pseudo-terminals): it is opened, read, buffered
+// and closed the same way, and any speed suits it.
 //
 // Errors (rt::NumberedError):
 //   8002 opening a port number with no device behind it, a device that does
@@ -104,6 +110,9 @@ public:
 
 private:
     void openPort();
+    void openLine(QIODevice *line, const QString &path);
+    void openLine(QIODevice *line, const QString &path, int port);
+    QIODevice &input();
     void closePort();
     [[noreturn]] void failOpening(OpenFailure failure);
     void prepareLine();
@@ -115,6 +124,8 @@ private:
     void closeFailedDevice();
 
     QSerialPort m_port{this}; // a child too, so that its errors can be watched
+    QPointer<QIODevice> m_line; // the in-process line, while it is the open port
+    QPointer<QIODevice> m_line; // the in-process line, while it is the open port
     rt::Int16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint32 m_speed = 9600;

@@ -68,9 +68,9 @@ bool comesBeforeInPortOrder(const HostPortName &a, const HostPortName &b)
     return naturallyBefore(a.name, b.name);
 }
 
-void PortDirectory::assign(int port, const QString &path, const QString &description)
+void PortDirectory::assign(int port, const QString &path, const QString &description, QIODevice *line)
 {
-    m_assigned.insert(port, {path, description});
+    m_assigned.insert(port, {path, description, line});
 }
 
 QVariantMap PortDirectory::deviceMap() const
@@ -105,6 +105,12 @@ QString PortDirectory::Listing::path(int port) const
 #else
     return port <= m_hostPorts.size() ? m_hostPorts[port - 1].systemLocation() : QString();
 #endif
+}
+
+QIODevice *PortDirectory::Listing::inProcessLine(int port) const
+{
+    const auto assigned = m_directory->m_assigned.constFind(port);
+    return assigned != m_directory->m_assigned.cend() ? assigned->line : nullptr;
 }
 
 QString PortDirectory::Listing::summary(int port) const

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
+class QIODevice;
+
 // What puts a host's device in its place among the port numbers: its name
 // and whether it reports a USB vendor id.
 struct HostPortName {
@@ -34,6 +36,9 @@ public:
     public:
         // The device behind `port`, or an empty text when there is none.
         QString path(int port) const;
+        // The in-process line assigned to `port`, or nullptr for a device
+        // the host opens.
+        QIODevice *inProcessLine(int port) const;
         // "/dev/ttyUSB0 — FT232R USB UART", the assigned description, or a
         // Russian line saying that no device stands behind the port.
         QString summary(int port) const;
@@ -45,8 +50,10 @@ public:
     };
 
     // Port `port` (1..9) stands for `path` from now on; `description`, when
-    // not empty, is what the port list says about it.
-    void assign(int port, const QString &path, const QString &description = {});
+    // not empty, is what the port list says about it. With `line`, opening
+    // the port reads that in-process line instead of a host device (the demo
+    // device where there are no pseudo-terminals); it must outlive its use.
+    void assign(int port, const QString &path, const QString &description = {}, QIODevice *line = nullptr);
 
     QVariantMap deviceMap() const;
     void setDeviceMap(const QVariantMap &map);
@@ -58,6 +65,7 @@ private:
     struct Assigned {
         QString path;
         QString description;
+        QIODevice *line = nullptr;
     };
     QMap<int, Assigned> m_assigned;
     QVariantMap m_deviceMap;

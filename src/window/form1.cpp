@@ -67,9 +67,9 @@ void Form1::setClock(rt::Clock clock)
     m_clock = std::move(clock);
 }
 
-void Form1::assignPort(int port, const QString &path, const QString &description)
+void Form1::assignPort(int port, const QString &path, const QString &description, QIODevice *line)
 {
-    m_comm->ports().assign(port, path, description);
+    m_comm->ports().assign(port, path, description, line);
 }
 
 void Form1::connectEvents()

@@ -13,6 +13,7 @@ class MSComm;
 class PortComboBox;
 class QButtonGroup;
 class QGroupBox;
+class QIODevice;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,8 +37,9 @@ public:
     void setClock(rt::Clock clock);
 
     // Com `port` opens `path` from now on; `description`, when not empty, is
-    // what the port list's tooltip says about it.
-    void assignPort(int port, const QString &path, const QString &description = {});
+    // what the port list's tooltip says about it. With `line`, Com `port`
+    // reads that in-process line (see PortDirectory::assign).
+    void assignPort(int port, const QString &path, const QString &description = {}, QIODevice *line = nullptr);
     // The «Ошибка» box with its second line, for the window's own failures
     // and for those of whoever listens to its signals.
     void showError(const QString &text, const QString &detail);

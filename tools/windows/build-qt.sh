@@ -11,11 +11,17 @@ cache=${SENSOR_MONITOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zulpex-sensor-moni
 version=6.4.2
 modules=(qtserialport qtsvg qtcharts)
 
-# Checksums of the module tarballs this recipe accepts.
+# Checksums of the source tarballs this recipe accepts: first Qt's official
+# tarball from its archive (as Homebrew and nixpkgs pin them), then the
+# git archive of the same v6.4.2 tag that ../shared/qt-src holds.
 declare -A accepted=(
-    [qtserialport]="5c09ddd21121198dad189af694803d43366cebd767138fc5ba4e30299a53dd9d"
-    [qtcharts]="e3686c776025ca22f2a3a31d6940a06089502854a50c6d46648aa7cb05e0fa07"
-    [qtsvg]="2d3c09923e2aafb55e460b7a8342a7059642e22d5e8f206314cb3c38629ff4a7"
+    [qtbase]="a88bc6cedbb34878a49a622baa79cace78cfbad4f95fdbd3656ddb21c705525d"
+    [qtserialport]="336d95919037800184b3c3de8ccb6f62954b20f3756c05adce8d5010504340fa
+                    5c09ddd21121198dad189af694803d43366cebd767138fc5ba4e30299a53dd9d"
+    [qtcharts]="a1a7c0e08c8870cf97d1c3a2eb3f37681aaed00a63b5b2f70bdf2da878d0a9aa
+                e3686c776025ca22f2a3a31d6940a06089502854a50c6d46648aa7cb05e0fa07"
+    [qtsvg]="b746af3cb1793621d8ed7eae38d9ad5a15541dc2742031069f2ae3fe87590314
+             2d3c09923e2aafb55e460b7a8342a7059642e22d5e8f206314cb3c38629ff4a7"
 )
 archive=https://download.qt.io/archive/qt/6.4/$version/submodules
 
@@ -51,17 +57,22 @@ fetch_module() {
         log "downloading $file"
         curl -fsSL -o "$work/src/$file" "$archive/$file"
     fi
+    check_sum "$module" "$work/src/$file"
+    tar -xJf "$work/src/$file" -C "$work/src"
+}
+
+check_sum() {
     local sum
-    sum=$(sha256sum "$work/src/$file" | cut -d' ' -f1)
-    if ! grep -qw "$sum" <<<"${accepted[$module]}"; then
-        log "$file: checksum $sum is not one this recipe accepts"
+    sum=$(sha256sum "$2" | cut -d' ' -f1)
+    if ! grep -qw "$sum" <<<"${accepted[$1]}"; then
+        log "${2##*/}: checksum $sum is not one this recipe accepts"
         exit 1
     fi
-    tar -xJf "$work/src/$file" -C "$work/src"
 }
 
 fetch_qtbase() {
     if [ -n "${QT_SOURCE_TARBALLS:-}" ] && [ -f "$QT_SOURCE_TARBALLS/qtbase-everywhere-src-$version.tar.xz" ]; then
+        check_sum qtbase "$QT_SOURCE_TARBALLS/qtbase-everywhere-src-$version.tar.xz"
         tar -xJf "$QT_SOURCE_TARBALLS/qtbase-everywhere-src-$version.tar.xz" -C "$work/src"
     else
         (cd "$work/src" && apt-get source --download-only qt6-base >&2)
