@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
-#include <QPointer>
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
@@ -111,8 +110,6 @@ public:
 private:
     void openPort();
     void openLine(QIODevice *line, const QString &path);
-    void openLine(QIODevice *line, const QString &path, int port);
-    QIODevice &input();
     void closePort();
     [[noreturn]] void failOpening(OpenFailure failure);
     void prepareLine();
@@ -124,7 +121,6 @@ private:
     void closeFailedDevice();
 
     QSerialPort m_port{this}; // a child too, so that its errors can be watched
-    QPointer<QIODevice> m_line; // the in-process line, while it is the open port
     QPointer<QIODevice> m_line; // the in-process line, while it is the open port
     rt::Int16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
