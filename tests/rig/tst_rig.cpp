@@ -3,12 +3,9 @@
 // 16550s are ttyS0 (the rig's console) and ttyS1. The host (rig_host) plays
 // the device and carries out what a check asks for over the console.
 #include "app/keep_records.h"
-#include "chart/grap_chart.h"
-#include "reception/reception_state.h"
+#include "monitor.h"
 #include "recording/recording.h"
-#include "serial/mscomm.h"
 #include "unprivileged.h"
-#include "window/form1.h"
 #include "window/port_messages.h"
 
 #include <QAbstractButton>
@@ -34,8 +31,6 @@
 namespace {
 
 const QString kAdapter = QStringLiteral("/dev/ttyUSB0");
-const QString kOpenCaption = QStringLiteral("Открыть порт");
-const QString kCloseCaption = QStringLiteral("Закрыть порт");
 constexpr int kSpeeds[] = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
 
 // Asks the host for something and waits for its answer: one line each way
@@ -132,42 +127,18 @@ void closeBoxes()
 
 // The window as a user has it, with the host's devices behind the port
 // numbers and both files of the command line.
-struct Monitor {
+struct RigMonitor : MonitorWindow {
     QTemporaryDir files;
     Recording recording;
-    ReceptionState reception;
-    Form1 form{reception};
-    MSComm &comm = *form.findChild<MSComm *>(QStringLiteral("MSComm1"));
-    QAbstractButton &button = *form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"));
-    QComboBox &ports = *form.findChild<QComboBox *>(QStringLiteral("Com_select"));
-    QTimer &timer = *form.findChild<QTimer *>(QStringLiteral("Timer1"));
-    GrapChart &chart = *form.findChild<GrapChart *>(QStringLiteral("Grap_Chart"));
 
-    Monitor()
+    RigMonitor()
     {
         openRecording(recording, files.filePath(QStringLiteral("ticks.csv")), files.filePath(QStringLiteral("bytes.bin")));
         keepRecords(form, recording);
         form.show();
     }
-    ~Monitor() { closeBoxes(); }
+    ~RigMonitor() { closeBoxes(); }
 
-    void chooseSpeed(int index)
-    {
-        QTest::mouseClick(form.findChild<QRadioButton *>(QStringLiteral("Spd_baud(%1)").arg(index)), Qt::LeftButton);
-    }
-    void press() { QTest::mouseClick(&button, Qt::LeftButton); }
-    void openPort(int port)
-    {
-        ports.setCurrentIndex(port - 1);
-        press();
-    }
-    bool looksOpen() const { return button.text() == kCloseCaption && timer.isActive() && comm.PortOpen(); }
-    bool looksClosed() const { return button.text() == kOpenCaption && !timer.isActive() && !comm.PortOpen(); }
-    QList<int> lastRow() const
-    {
-        const int row = chart.grid().rowCount();
-        return {int(chart.grid().valueAt(row, 1)), int(chart.grid().valueAt(row, 2)), int(chart.grid().valueAt(row, 3))};
-    }
     // The host sends `record` on `line`; the tick runs by hand once the port has it.
     bool tick(const QByteArray &record, const QString &line = QStringLiteral("usb"))
     {
@@ -224,7 +195,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
         if (withUdev)
             startUdev();
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.ports.showPopup();
         QVERIFY2(monitor.tooltip(1).startsWith(kAdapter), qPrintable(monitor.tooltip(1)));
         // ttyS0 is the rig's console; ttyS1, the 16550 under test, comes after it.
@@ -249,7 +220,7 @@ private slots:
     {
         QFETCH(int, speedIndex);
         const int speed = kSpeeds[speedIndex];
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.chooseSpeed(speedIndex);
         askHost(QStringLiteral("mark"));
         monitor.openPort(1);
@@ -283,7 +254,7 @@ private slots:
     // The 16550 under test, Com 3, carries records as the adapter does.
     void recordsOverTheUartPlot()
     {
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.chooseSpeed(7);
         monitor.openPort(3);
         QVERIFY(monitor.looksOpen());
@@ -307,7 +278,7 @@ private slots:
     {
         QFETCH(QString, loss);
         QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.openPort(1);
         QVERIFY(monitor.looksOpen());
         askHost(QStringLiteral("stream 200 1"));
@@ -352,7 +323,7 @@ private slots:
     {
         askHost(QStringLiteral("unplug"));
         QTRY_VERIFY_WITH_TIMEOUT(!adapterPresent(), 10000);
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.form.assignPort(1, kAdapter);
         monitor.openPort(1);
         QVERIFY(monitor.looksClosed());
@@ -372,7 +343,7 @@ private slots:
         holder.start(QStringLiteral("/bin/sh"),
                      {QStringLiteral("-c"), QStringLiteral("stty -F %1 115200 clocal raw && exec flock -o %1 sh -c 'echo held; exec sleep 600'").arg(kAdapter)});
         QVERIFY(waitForLine(holder, "held"));
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.chooseSpeed(2);
         askHost(QStringLiteral("mark"));
         monitor.openPort(1);
@@ -391,7 +362,7 @@ private slots:
         QProcess holder;
         startHolder(holder);
         QVERIFY(waitForLine(holder, "held"));
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.openPort(1);
         QVERIFY(monitor.looksClosed());
         QVERIFY(shownBox());
@@ -411,7 +382,7 @@ private slots:
     void lockLeftByAKilledInstance()
     {
         if (!runningAsRoot()) {
-            Monitor monitor;
+            RigMonitor monitor;
             monitor.openPort(1);
             QVERIFY(monitor.looksClosed());
             QVERIFY(shownBox());
@@ -430,7 +401,7 @@ private slots:
         const UnprivilegedRun other = rerunAsNobody(QTest::currentTestFunction());
         QVERIFY2(other.available && other.passed, qPrintable(QStringLiteral("as user nobody: ") + other.output));
 
-        Monitor monitor;
+        RigMonitor monitor;
         monitor.openPort(1);
         QVERIFY(monitor.looksOpen());
         QVERIFY(monitor.tick("1,2,3\r\n"));
