@@ -20,11 +20,24 @@ endforeach()
 
 set(SENSOR_MONITOR_QT_PREFIX "${QT6_INSTALL_PREFIX}")
 
+# libmosquitto: the one tools/windows/build-mosquitto.sh builds once into the
+# cache (without TLS), unless SENSOR_MONITOR_MOSQUITTO_PREFIX names another.
+set(SENSOR_MONITOR_MOSQUITTO_PREFIX "" CACHE PATH "Where libmosquitto for Windows is installed (bin/, include/, lib/)")
+if(CMAKE_CROSSCOMPILING AND NOT SENSOR_MONITOR_MOSQUITTO_PREFIX)
+    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/windows/build-mosquitto.sh
+                    OUTPUT_VARIABLE recipe_prefix OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE recipe_status)
+    if(NOT recipe_status EQUAL 0)
+        message(FATAL_ERROR "tools/windows/build-mosquitto.sh failed; see its output above")
+    endif()
+    set(SENSOR_MONITOR_MOSQUITTO_PREFIX ${recipe_prefix} CACHE PATH "" FORCE)
+endif()
+
 if(CMAKE_CROSSCOMPILING)
-    # CTest starts the test programs through Wine; they find the Qt and MinGW
-    # DLLs through WINEPATH.
+    # CTest starts the test programs through Wine; they find the Qt, MQTT and
+    # MinGW DLLs through WINEPATH.
     set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/windows/wine-test.sh)
-    set(dll_dirs "${SENSOR_MONITOR_QT_PREFIX}/bin")
+    set(dll_dirs "${SENSOR_MONITOR_QT_PREFIX}/bin" "${SENSOR_MONITOR_MOSQUITTO_PREFIX}/bin")
     foreach(dll IN LISTS SENSOR_MONITOR_MINGW_RUNTIME)
         get_filename_component(dir "${dll}" DIRECTORY)
         list(APPEND dll_dirs "${dir}")
