@@ -1,16 +1,14 @@
 #include "mqtt_broker.h"
+#include "test_files.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUuid>
 
-#ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -20,11 +18,8 @@ constexpr int kStartMs = 10000;
 // read the test's files: it stays whoever runs the test.
 QString currentUserName()
 {
-#ifdef Q_OS_UNIX
-    if (const passwd *entry = ::getpwuid(::getuid()))
-        return QString::fromLocal8Bit(entry->pw_name);
-#endif
-    return qEnvironmentVariable("USERNAME");
+    const passwd *entry = ::getpwuid(::getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
 }
 
 } // namespace
@@ -49,21 +44,19 @@ int MqttBroker::freeLoopbackPort()
 
 bool MqttBroker::start()
 {
-    QFile config(m_dir.filePath("mosquitto.conf"));
-    if (!config.open(QIODevice::WriteOnly))
-        return false;
+    const QString config = m_dir.filePath("mosquitto.conf");
     QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), "persistence true",
                       "persistence_location " + m_dir.path() + u'/', "log_dest file " + m_dir.filePath("broker.log"),
                       "log_type all", "user " + currentUserName()};
     if (!m_settings.join(u'\n').contains(QStringLiteral("password_file")))
         lines << QStringLiteral("allow_anonymous true");
     lines << m_settings;
-    config.write(lines.join(u'\n').toUtf8() + '\n');
-    config.close();
+    if (!writeFile(config, lines.join(u'\n').toUtf8() + '\n'))
+        return false;
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start("mosquitto", {"-c", config.fileName()});
+    m_process->start("mosquitto", {"-c", config});
     if (!m_process->waitForStarted())
         return false;
     // Ready once its port takes a connection.

@@ -42,102 +42,99 @@ class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void verdicts_data();
-    void verdicts();
+    void verdicts_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitStatus"); // kRuns: the window starts
+        // Runs: the port map and demo flag. Ends: words the message must hold, '|' between.
+        QTest::addColumn<QString>("expected");
+
+        const QString usage = QStringLiteral("expected --port N=DEVICE");
+        QTest::newRow("nothing -> runs as always") << QStringList{} << kRuns << QString();
+        QTest::newRow("--port 1=/dev/ttyUSB0 -> Com 1 opens it")
+            << QStringList{"--port", "1=/dev/ttyUSB0"} << kRuns << "1=/dev/ttyUSB0";
+        QTest::newRow("two ports, one in = form -> both, numbers kept")
+            << QStringList{"--port=9=/dev/serial/by-id/usb-FTDI_A=1", "--port", "3=COM12"} << kRuns
+            << "3=COM12 9=/dev/serial/by-id/usb-FTDI_A=1";
+        QTest::newRow("--demo --port 2=... -> demo and Com 2")
+            << QStringList{"--demo", "--port", "2=/dev/pts/7"} << kRuns << "2=/dev/pts/7 demo";
+        QTest::newRow("Qt's own options around ours -> left to Qt")
+            << QStringList{"-platform", "offscreen", "-style=fusion", "-reverse", "--port", "4=/dev/ttyS0"} << kRuns
+            << "4=/dev/ttyS0";
+        QTest::newRow("--help -> usage on stdout") << QStringList{"--help"} << 0 << "Usage:|--port|N=DEVICE|--demo|" + kExampleDevice;
+        QTest::newRow("--version -> name and version") << QStringList{"--version"} << 0
+                                                       << QStringLiteral("tst_command_line " SENSOR_MONITOR_VERSION);
+        QTest::newRow("--port 0=/dev/x -> 2") << QStringList{"--port", "0=/dev/x"} << 2 << "--port|\"0=/dev/x\"|" + usage;
+        QTest::newRow("--port 10=/dev/x -> 2") << QStringList{"--port", "10=/dev/x"} << 2 << "\"10=/dev/x\"|" + usage;
+        QTest::newRow("--port with an Arabic-Indic one -> 2")
+            << QStringList{"--port", QStringLiteral("\u0661=/dev/x")} << 2 << usage;
+        QTest::newRow("--port 1 -> 2") << QStringList{"--port", "1"} << 2 << "\"1\"|" + usage;
+        QTest::newRow("--port =x -> 2") << QStringList{"--port", "=x"} << 2 << "\"=x\"|" + usage;
+        QTest::newRow("--port 1= -> 2") << QStringList{"--port", "1="} << 2 << "\"1=\"|" + usage;
+        QTest::newRow("same N twice -> 2")
+            << QStringList{"--port", "5=/dev/a", "--port", "5=/dev/b"} << 2 << "\"5=/dev/b\"|twice|" + usage;
+        QTest::newRow("--demo with --port 1 -> 2")
+            << QStringList{"--demo", "--port", "1=/dev/a"} << 2 << "\"1=/dev/a\"|demo";
+        QTest::newRow("--port without a value -> 2") << QStringList{"--port"} << 2 << "--port";
+        QTest::newRow("unknown option -> 2") << QStringList{"--colour"} << 2 << "colour";
+        QTest::newRow("stray argument -> 2") << QStringList{"/dev/ttyUSB0"} << 2 << "/dev/ttyUSB0";
+
+        const QString url = QStringLiteral("expected mqtt://[USER@]HOST[:PORT]/TOPIC");
+        const QString readable = QCoreApplication::applicationFilePath();
+        QTest::newRow("--publish mqtt://host/topic -> port 1883")
+            << QStringList{"--publish", "mqtt://broker.lab/lab/desk-3/readings"} << kRuns
+            << "publish scheme=mqtt user= host=broker.lab port=1883 topic=lab/desk-3/readings ca=";
+        QTest::newRow("--publish with user, port, escaped topic -> as written")
+            << QStringList{"--publish=mqtt://desk3@10.0.0.5:1884/lab/desk%203"} << kRuns
+            << "publish scheme=mqtt user=desk3 host=10.0.0.5 port=1884 topic=lab/desk 3 ca=";
+        if (kHasTls) {
+            QTest::newRow("--publish mqtts://[::1]/t --publish-ca FILE -> port 8883, the authority")
+                << QStringList{"--publish", "mqtts://[::1]/t", "--publish-ca", readable} << kRuns
+                << "publish scheme=mqtts user= host=::1 port=8883 topic=t ca=" + readable;
+            QTest::newRow("--publish-ca unreadable -> 2")
+                << QStringList{"--publish", "mqtts://h/t", "--publish-ca", "/nonexistent/ca.pem"} << 2
+                << "--publish-ca|\"/nonexistent/ca.pem\"|cannot be read";
+        } else {
+            QTest::newRow("--publish mqtts:// without TLS -> 2")
+                << QStringList{"--publish", "mqtts://h/t"} << 2 << "\"mqtts://h/t\"|no TLS|mqtt://";
+        }
+        QTest::newRow("--publish http://... -> 2") << QStringList{"--publish", "http://h/t"} << 2 << "\"http://h/t\"|" + url;
+        QTest::newRow("--publish without a topic -> 2") << QStringList{"--publish", "mqtt://h/"} << 2 << "no TOPIC|" + url;
+        QTest::newRow("--publish without a host -> 2") << QStringList{"--publish", "mqtt:///t"} << 2 << url;
+        QTest::newRow("--publish topic with + -> 2") << QStringList{"--publish", "mqtt://h/lab/+/x"} << 2 << "wildcard";
+        QTest::newRow("--publish topic with # -> 2") << QStringList{"--publish", "mqtt://h/lab/%23"} << 2 << "wildcard";
+        QTest::newRow("--publish with a password -> 2")
+            << QStringList{"--publish", "mqtt://u:secret@h/t"} << 2 << "SENSOR_MONITOR_MQTT_PASSWORD";
+        QTest::newRow("--publish-ca with mqtt:// -> 2")
+            << QStringList{"--publish", "mqtt://h/t", "--publish-ca", readable} << 2 << "mqtts://";
+        QTest::newRow("--publish-ca alone -> 2") << QStringList{"--publish-ca", readable} << 2 << "needs --publish";
+    }
+
+    void verdicts()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitStatus);
+        QFETCH(QString, expected);
+
+        const MonitorVerdict verdict =
+            parseMonitorCommandLine(QStringList{QCoreApplication::applicationName()} + arguments);
+        if (exitStatus == kRuns) {
+            QVERIFY(verdict.run);
+            QCOMPARE(summary(verdict.options), expected);
+            return;
+        }
+        QVERIFY(!verdict.run);
+        QCOMPARE(verdict.exitStatus, exitStatus);
+        QCOMPARE(verdict.toStderr, exitStatus != 0);
+        for (const QString &word : expected.split(u'|'))
+            QVERIFY2(verdict.message.contains(word), qPrintable(verdict.message));
+        if (exitStatus != 0) {
+            // A usage error is one line that names the program.
+            QCOMPARE(verdict.message.count(u'\n'), 1);
+            QVERIFY(verdict.message.startsWith(QCoreApplication::applicationName() + u':'));
+        }
+    }
 };
-
-void CommandLineTest::verdicts_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitStatus"); // kRuns: the window starts
-    // Runs: the port map and demo flag. Ends: words the message must hold, '|' between.
-    QTest::addColumn<QString>("expected");
-
-    const QString usage = QStringLiteral("expected --port N=DEVICE");
-    QTest::newRow("nothing -> runs as always") << QStringList{} << kRuns << QString();
-    QTest::newRow("--port 1=/dev/ttyUSB0 -> Com 1 opens it")
-        << QStringList{"--port", "1=/dev/ttyUSB0"} << kRuns << "1=/dev/ttyUSB0";
-    QTest::newRow("two ports, one in = form -> both, numbers kept")
-        << QStringList{"--port=9=/dev/serial/by-id/usb-FTDI_A=1", "--port", "3=COM12"} << kRuns
-        << "3=COM12 9=/dev/serial/by-id/usb-FTDI_A=1";
-    QTest::newRow("--demo --port 2=... -> demo and Com 2")
-        << QStringList{"--demo", "--port", "2=/dev/pts/7"} << kRuns << "2=/dev/pts/7 demo";
-    QTest::newRow("Qt's own options around ours -> left to Qt")
-        << QStringList{"-platform", "offscreen", "-style=fusion", "-reverse", "--port", "4=/dev/ttyS0"} << kRuns
-        << "4=/dev/ttyS0";
-    QTest::newRow("--help -> usage on stdout") << QStringList{"--help"} << 0 << "Usage:|--port|N=DEVICE|--demo|" + kExampleDevice;
-    QTest::newRow("--version -> name and version") << QStringList{"--version"} << 0
-                                                   << QStringLiteral("tst_command_line " SENSOR_MONITOR_VERSION);
-    QTest::newRow("--port 0=/dev/x -> 2") << QStringList{"--port", "0=/dev/x"} << 2 << "--port|\"0=/dev/x\"|" + usage;
-    QTest::newRow("--port 10=/dev/x -> 2") << QStringList{"--port", "10=/dev/x"} << 2 << "\"10=/dev/x\"|" + usage;
-    QTest::newRow("--port with an Arabic-Indic one -> 2")
-        << QStringList{"--port", QStringLiteral("\u0661=/dev/x")} << 2 << usage;
-    QTest::newRow("--port 1 -> 2") << QStringList{"--port", "1"} << 2 << "\"1\"|" + usage;
-    QTest::newRow("--port =x -> 2") << QStringList{"--port", "=x"} << 2 << "\"=x\"|" + usage;
-    QTest::newRow("--port 1= -> 2") << QStringList{"--port", "1="} << 2 << "\"1=\"|" + usage;
-    QTest::newRow("same N twice -> 2")
-        << QStringList{"--port", "5=/dev/a", "--port", "5=/dev/b"} << 2 << "\"5=/dev/b\"|twice|" + usage;
-    QTest::newRow("--demo with --port 1 -> 2")
-        << QStringList{"--demo", "--port", "1=/dev/a"} << 2 << "\"1=/dev/a\"|demo";
-    QTest::newRow("--port without a value -> 2") << QStringList{"--port"} << 2 << "--port";
-    QTest::newRow("unknown option -> 2") << QStringList{"--colour"} << 2 << "colour";
-    QTest::newRow("stray argument -> 2") << QStringList{"/dev/ttyUSB0"} << 2 << "/dev/ttyUSB0";
-
-    const QString url = QStringLiteral("expected mqtt://[USER@]HOST[:PORT]/TOPIC");
-    const QString readable = QCoreApplication::applicationFilePath();
-    QTest::newRow("--publish mqtt://host/topic -> port 1883")
-        << QStringList{"--publish", "mqtt://broker.lab/lab/desk-3/readings"} << kRuns
-        << "publish scheme=mqtt user= host=broker.lab port=1883 topic=lab/desk-3/readings ca=";
-    QTest::newRow("--publish with user, port, escaped topic -> as written")
-        << QStringList{"--publish=mqtt://desk3@10.0.0.5:1884/lab/desk%203"} << kRuns
-        << "publish scheme=mqtt user=desk3 host=10.0.0.5 port=1884 topic=lab/desk 3 ca=";
-    if (kHasTls) {
-        QTest::newRow("--publish mqtts://[::1]/t --publish-ca FILE -> port 8883, the authority")
-            << QStringList{"--publish", "mqtts://[::1]/t", "--publish-ca", readable} << kRuns
-            << "publish scheme=mqtts user= host=::1 port=8883 topic=t ca=" + readable;
-        QTest::newRow("--publish-ca unreadable -> 2")
-            << QStringList{"--publish", "mqtts://h/t", "--publish-ca", "/nonexistent/ca.pem"} << 2
-            << "--publish-ca|\"/nonexistent/ca.pem\"|cannot be read";
-    } else {
-        QTest::newRow("--publish mqtts:// without TLS -> 2")
-            << QStringList{"--publish", "mqtts://h/t"} << 2 << "\"mqtts://h/t\"|no TLS|mqtt://";
-    }
-    QTest::newRow("--publish http://... -> 2") << QStringList{"--publish", "http://h/t"} << 2 << "\"http://h/t\"|" + url;
-    QTest::newRow("--publish without a topic -> 2") << QStringList{"--publish", "mqtt://h/"} << 2 << "no TOPIC|" + url;
-    QTest::newRow("--publish without a host -> 2") << QStringList{"--publish", "mqtt:///t"} << 2 << url;
-    QTest::newRow("--publish topic with + -> 2") << QStringList{"--publish", "mqtt://h/lab/+/x"} << 2 << "wildcard";
-    QTest::newRow("--publish topic with # -> 2") << QStringList{"--publish", "mqtt://h/lab/%23"} << 2 << "wildcard";
-    QTest::newRow("--publish with a password -> 2")
-        << QStringList{"--publish", "mqtt://u:secret@h/t"} << 2 << "SENSOR_MONITOR_MQTT_PASSWORD";
-    QTest::newRow("--publish-ca with mqtt:// -> 2")
-        << QStringList{"--publish", "mqtt://h/t", "--publish-ca", readable} << 2 << "mqtts://";
-    QTest::newRow("--publish-ca alone -> 2") << QStringList{"--publish-ca", readable} << 2 << "needs --publish";
-}
-
-void CommandLineTest::verdicts()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitStatus);
-    QFETCH(QString, expected);
-
-    const MonitorVerdict verdict =
-        parseMonitorCommandLine(QStringList{QCoreApplication::applicationName()} + arguments);
-    if (exitStatus == kRuns) {
-        QVERIFY(verdict.run);
-        QCOMPARE(summary(verdict.options), expected);
-        return;
-    }
-    QVERIFY(!verdict.run);
-    QCOMPARE(verdict.exitStatus, exitStatus);
-    QCOMPARE(verdict.toStderr, exitStatus != 0);
-    for (const QString &word : expected.split(u'|'))
-        QVERIFY2(verdict.message.contains(word), qPrintable(verdict.message));
-    if (exitStatus != 0) {
-        // A usage error is one line that names the program.
-        QCOMPARE(verdict.message.count(u'\n'), 1);
-        QVERIFY(verdict.message.startsWith(QCoreApplication::applicationName() + u':'));
-    }
-}
 
 QTEST_GUILESS_MAIN(CommandLineTest)
 #include "tst_command_line.moc"

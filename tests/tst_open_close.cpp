@@ -1,6 +1,7 @@
 // The open/close button against pseudo-terminal devices: what the user sees
 // and what really happens on the line.
 #include "monitor.h"
+#include "test_files.h"
 #include "unprivileged.h"
 
 #include <QFile>
@@ -170,9 +171,8 @@ private slots:
             QVERIFY(stopped.waitForFinished());
             QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0666), 0);
             qputenv(deviceVariable, device.slavePath().toLocal8Bit());
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit());
-            lock.close();
+            QVERIFY(writeFile(lock.fileName(),
+                              QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit()));
             RERUN_AS_NOBODY_WHEN_ROOT();
         }
         const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));

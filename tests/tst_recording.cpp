@@ -1,6 +1,7 @@
 // The tick log and the raw capture: what reaches the files, what the
 // program refuses at start, and what happens when a file stops taking data.
 #include "monitor.h"
+#include "test_files.h"
 #include "unprivileged.h"
 #include "app/keep_records.h"
 #include "recording/recording.h"
@@ -21,18 +22,6 @@
 namespace {
 
 const QByteArray kHeader = "time,A,B,C,outcome,text\r\n";
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A monitor recording to the files given, its Com 1 open. The files outlive the window.
 struct RecordingMonitor {
@@ -59,10 +48,10 @@ private slots:
         QTest::addColumn<QByteArray>("before"); // the file's bytes before the run; null: no file
         QTest::addColumn<QList<QByteArray>>("ticks");
         QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<int>("utcOffset"); // of the tick's clock, in seconds
+        QTest::addColumn<QDateTime>("start"); // the tick's clock
         QTest::addColumn<int>("cutBytes"); // of a torn last line, told on stderr
 
-        const int kUtcPlus3 = 3 * 3600;
+        const QDateTime kUtcPlus3{QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(3 * 3600)};
         const QByteArray first = "2026-12-06T14:03:07+03:00,";
         const QByteArray second = "2026-12-06T14:03:08+03:00,";
         QTest::newRow("record, silence -> header, quoted text with CR LF, 0,0,0 and no text")
@@ -97,7 +86,13 @@ private slots:
             << QByteArray("time,A,B") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 8;
         QTest::newRow("clock west of UTC -> negative offset with minutes")
             << QByteArray() << QList<QByteArray>{""} << kHeader + "2026-12-06T14:03:07-04:30,0,0,0,silent,\r\n"
-            << -(4 * 3600 + 30 * 60) << 0;
+            << QDateTime(QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(-(4 * 3600 + 30 * 60))) << 0;
+        // The offset is the instant's own, never the one the run started with:
+        // Berlin switches from +01:00 to +02:00 at 01:00 UTC on 29 March 2026.
+        QTest::newRow("Berlin across its daylight saving change -> +01:00, then +02:00")
+            << QByteArray() << QList<QByteArray>{"", ""}
+            << kHeader + "2026-03-29T01:59:59+01:00,0,0,0,silent,\r\n2026-03-29T03:00:00+02:00,0,0,0,silent,\r\n"
+            << QDateTime(QDate(2026, 3, 29), QTime(1, 59, 59), QTimeZone("Europe/Berlin")) << 0;
     }
 
     void ticksBecomeCsvLines()
@@ -105,8 +100,10 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(QList<QByteArray>, ticks);
         QFETCH(QByteArray, after);
-        QFETCH(int, utcOffset);
+        QFETCH(QDateTime, start);
         QFETCH(int, cutBytes);
+        if (!start.isValid())
+            QSKIP("no time zone data for this row's clock on this host");
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("ticks.csv"));
@@ -117,31 +114,11 @@ private slots:
         const QStringList cutNotice{QStringLiteral("tst_recording: --record \"%1\": cut %2 bytes of an incomplete last line\n").arg(path).arg(cutBytes)};
         QCOMPARE(recording.recording.notices, cutBytes > 0 ? cutNotice : QStringList());
         Monitor &monitor = recording.monitor;
-        monitor.clock = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 7), QTimeZone(utcOffset));
+        monitor.clock = start;
         for (const QByteArray &text : ticks)
             QVERIFY(monitor.tick(text));
         // Each line is on disk at its tick: nothing waits for the window to close.
         QCOMPARE(contentsOf(path), after);
-    }
-
-    // The offset is the instant's own, never the one the run started with:
-    // Berlin switches from +01:00 to +02:00 at 01:00 UTC on 29 March 2026.
-    void timeColumnFollowsADaylightSavingChange()
-    {
-        const QTimeZone berlin("Europe/Berlin");
-        if (!berlin.isValid())
-            QSKIP("no time zone data for Europe/Berlin on this host");
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ticks.csv"));
-        RecordingMonitor recording(path, {});
-        Monitor &monitor = recording.monitor;
-        monitor.clock = QDateTime(QDate(2026, 3, 29), QTime(1, 59, 59), berlin);
-
-        QVERIFY(monitor.tick(""));
-        QVERIFY(monitor.tick(""));
-
-        QCOMPARE(contentsOf(path), kHeader + "2026-03-29T01:59:59+01:00,0,0,0,silent,\r\n"
-                                             "2026-03-29T03:00:00+02:00,0,0,0,silent,\r\n");
     }
 
     void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow_data()

@@ -190,13 +190,14 @@ private:
         m_console.write((QStringLiteral("@ok ") + payload + u'\n').toUtf8());
     }
 
+    // Each request but "exit" is answered, once it has been carried out.
     void handleRequest(const QStringList &words)
     {
         const QString verb = words.value(0);
+        QString answer;
         if (verb == u"send") {
             Socket &line = words.value(1) == u"uart" ? m_uart : m_usb;
             line.write(QByteArray::fromBase64(words.value(2).toLatin1()));
-            reply();
         } else if (verb == u"stream") {
             m_streamNext = words.value(2).toInt();
             const int intervalMs = words.value(1).toInt();
@@ -204,29 +205,25 @@ private:
                 m_stream.start(intervalMs);
             else
                 m_stream.stop();
-            reply();
         } else if (verb == u"pull") {
             m_usb.drop();
-            reply();
         } else if (verb == u"unplug") {
             qmp(QJsonObject{{"execute", "device_del"}, {"arguments", QJsonObject{{"id", "adapter"}}}});
-            reply();
         } else if (verb == u"plug") {
             qmp(QJsonObject{{"execute", "device_add"},
                             {"arguments", QJsonObject{{"driver", "usb-serial"}, {"id", "adapter"}, {"chardev", "usbline"},
                                                       {"serial", kAdapterSerial}}}});
-            reply();
         } else if (verb == u"mark") {
             m_traceMark = QFileInfo(m_trace.fileName()).size();
-            reply();
         } else if (verb == u"trace") {
-            reply(adapterEventsSince(m_traceMark));
+            answer = adapterEventsSince(m_traceMark);
         } else if (verb == u"exit") {
             m_exitCode = words.value(1).toInt();
+            return;
         } else {
             say(QStringLiteral("rig: unknown request from the guest: %1").arg(words.join(u' ')));
-            reply();
         }
+        reply(answer);
     }
 
     // The trace is written by QEMU as the guest acts; whatever has reached

@@ -4,25 +4,18 @@
 // the device and carries out what a check asks for over the console.
 #include "app/keep_records.h"
 #include "monitor.h"
+#include "test_files.h"
 #include "recording/recording.h"
 #include "unprivileged.h"
 #include "window/port_messages.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QRadioButton>
 #include <QSerialPortInfo>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
-#include <algorithm>
+#include <cstdlib>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
@@ -76,13 +69,6 @@ int tracedSpeedNear(const QStringList &events, int speed)
     return 0;
 }
 
-QSerialPortInfo hostPort(const QString &path)
-{
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    const auto found = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &port) { return port.systemLocation() == path; });
-    return found == ports.end() ? QSerialPortInfo() : *found;
-}
-
 QStringList adapterNames()
 {
     return QDir(QStringLiteral("/dev")).entryList({QStringLiteral("ttyUSB*")}, QDir::System);
@@ -104,25 +90,17 @@ bool adapterPresent()
     return QFile::exists(kAdapter);
 }
 
-QMessageBox *shownBox()
-{
-    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-}
-
-int shownBoxCount()
+// Closes the boxes on screen; how many there were.
+int closeBoxes()
 {
     int count = 0;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        count += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
-    return count;
-}
-
-void closeBoxes()
-{
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
             box->close();
+            ++count;
+        }
     }
+    return count;
 }
 
 // The window as a user has it, with the host's devices behind the port
@@ -149,23 +127,17 @@ struct RigMonitor : MonitorWindow {
         form.Timer1_Timer();
         return true;
     }
-    QByteArray file(const char *name) const
-    {
-        QFile f(files.filePath(QString::fromLatin1(name)));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray file(const char *name) const { return contentsOf(files.filePath(QString::fromLatin1(name))); }
     QString tooltip(int port) const { return ports.itemData(port - 1, Qt::ToolTipRole).toString(); }
 };
 
 // Another copy of the monitor holding Com 1, for the lock-file checks.
 int holdComOne()
 {
-    ReceptionState reception;
-    Form1 form(reception);
-    form.show();
-    form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
-    QTest::mouseClick(form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl")), Qt::LeftButton);
-    std::puts(form.findChild<MSComm *>(QStringLiteral("MSComm1"))->PortOpen() ? "held" : "refused");
+    MonitorWindow monitor;
+    monitor.form.show();
+    monitor.openPort(1);
+    std::puts(monitor.comm.PortOpen() ? "held" : "refused");
     std::fflush(stdout);
     return QApplication::exec();
 }
@@ -200,7 +172,7 @@ private slots:
         QVERIFY2(monitor.tooltip(1).startsWith(kAdapter), qPrintable(monitor.tooltip(1)));
         // ttyS0 is the rig's console; ttyS1, the 16550 under test, comes after it.
         QVERIFY2(monitor.tooltip(3).startsWith(QStringLiteral("/dev/ttyS1")), qPrintable(monitor.tooltip(3)));
-        const QSerialPortInfo adapter = hostPort(kAdapter);
+        const QSerialPortInfo adapter(QStringLiteral("ttyUSB0")); // found by its name among the host's ports
         QCOMPARE(adapter.systemLocation(), kAdapter);
         QCOMPARE(adapter.hasVendorIdentifier(), withUdev);
         if (withUdev)
@@ -286,9 +258,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(monitor.lastRow().first() > 0, 5000);
 
         askHost(loss);
-        QTRY_VERIFY_WITH_TIMEOUT(shownBox() != nullptr, 10000);
-        QCOMPARE(shownBox()->text(), deviceLostText(1));
-        const QString detail = shownBox()->informativeText();
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.shownBox() != nullptr, 10000);
+        QCOMPARE(monitor.shownBox()->text(), deviceLostText(1));
+        const QString detail = monitor.shownBox()->informativeText();
         QVERIFY2(detail.contains(kAdapter) && detail.contains(QStringLiteral("отключено")), qPrintable(detail));
         QVERIFY(monitor.looksClosed());
         QVERIFY2(openAdapters().isEmpty(), qPrintable(openAdapters().join(u' ')));
@@ -300,8 +272,7 @@ private slots:
         // Under TCG on a busy host the guest blames whole clock ticks on
         // whoever runs; a spin on the dead line would take all 5 s.
         QVERIFY2(cpuSpent < 2.5, qPrintable(QStringLiteral("%1 s of CPU in 5 s after the loss").arg(cpuSpent)));
-        QCOMPARE(shownBoxCount(), 1);
-        closeBoxes();
+        QCOMPARE(closeBoxes(), 1);
 
         // Plugged back once the box is up, the adapter gets its old name: nothing
         // holds the old device. A pulled cable comes back after a second
@@ -319,62 +290,61 @@ private slots:
         QVERIFY(monitor.looksClosed());
     }
 
-    void openingWhileTheAdapterIsAwayNamesIt()
+    void refusedOpeningNamesItsCauseAndLeavesTheLineAlone_data()
     {
-        askHost(QStringLiteral("unplug"));
-        QTRY_VERIFY_WITH_TIMEOUT(!adapterPresent(), 10000);
-        RigMonitor monitor;
-        monitor.form.assignPort(1, kAdapter);
-        monitor.openPort(1);
-        QVERIFY(monitor.looksClosed());
-        QVERIFY(shownBox());
-        QCOMPARE(shownBox()->text(), QStringLiteral("Невозможно Открыть Com порт 1"));
-        QVERIFY2(shownBox()->informativeText().contains(kAdapter), qPrintable(shownBox()->informativeText()));
-        askHost(QStringLiteral("plug"));
-        QTRY_VERIFY_WITH_TIMEOUT(adapterPresent(), 10000);
+        QTest::addColumn<QString>("cause"); // away, flock (a program at 115200 that only flocks), instance
+        QTest::addColumn<QString>("text");
+        const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
+        QTest::newRow("adapter unplugged -> invalid port 1, the device named")
+            << "away" << QStringLiteral("Невозможно Открыть Com порт 1");
+        QTest::newRow("flock holder -> repeated attempt, its line as it set it") << "flock" << busy;
+        QTest::newRow("second instance -> repeated attempt, its name and PID from its lock file") << "instance" << busy;
     }
 
-    // A program that locks the adapter only with flock, its line at 115200:
-    // the opening is refused and leaves that line as it was.
-    void refusedOpeningLeavesTheFlockHoldersLineAlone()
+    void refusedOpeningNamesItsCauseAndLeavesTheLineAlone()
     {
-        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+        QFETCH(QString, cause);
+        QFETCH(QString, text);
         QProcess holder;
-        holder.start(QStringLiteral("/bin/sh"),
-                     {QStringLiteral("-c"), QStringLiteral("stty -F %1 115200 clocal raw && exec flock -o %1 sh -c 'echo held; exec sleep 600'").arg(kAdapter)});
-        QVERIFY(waitForLine(holder, "held"));
+        if (cause == u"away") {
+            askHost(QStringLiteral("unplug"));
+            QTRY_VERIFY_WITH_TIMEOUT(!adapterPresent(), 10000);
+        } else {
+            QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
+            if (cause == u"flock")
+                holder.start(QStringLiteral("/bin/sh"),
+                             {QStringLiteral("-c"), QStringLiteral("stty -F %1 115200 clocal raw && exec flock -o %1 sh -c 'echo held; exec sleep 600'").arg(kAdapter)});
+            else
+                startHolder(holder);
+            QVERIFY(waitForLine(holder, "held"));
+        }
+        const auto endHolder = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+        });
         RigMonitor monitor;
+        if (cause == u"away")
+            monitor.form.assignPort(1, kAdapter);
         monitor.chooseSpeed(2);
         askHost(QStringLiteral("mark"));
         monitor.openPort(1);
         QVERIFY(monitor.looksClosed());
-        QVERIFY(shownBox());
-        QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+        QVERIFY(monitor.shownBox());
+        QCOMPARE(monitor.shownBox()->text(), text);
+        const QString detail = monitor.shownBox()->informativeText();
         const QStringList events = adapterLineEvents();
-        holder.kill();
-        holder.waitForFinished();
-        QVERIFY2(events.isEmpty(), qPrintable(QStringLiteral("the holder's line was changed: ") + events.join(u' ')));
-    }
-
-    void secondInstanceIsRefusedNamingTheHolder()
-    {
-        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
-        QProcess holder;
-        startHolder(holder);
-        QVERIFY(waitForLine(holder, "held"));
-        RigMonitor monitor;
-        monitor.openPort(1);
-        QVERIFY(monitor.looksClosed());
-        QVERIFY(shownBox());
-        QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
-        // Its lock file names it; the box names the file too.
-        const QString detail = shownBox()->informativeText();
-        QVERIFY2(detail.startsWith(QStringLiteral("Устройство %1 занято программой %2 (PID %3)")
-                                       .arg(kAdapter, QCoreApplication::applicationName())
-                                       .arg(holder.processId())),
-                 qPrintable(detail));
-        holder.kill();
-        holder.waitForFinished();
+        if (cause == u"away") {
+            QVERIFY2(detail.contains(kAdapter), qPrintable(detail));
+            askHost(QStringLiteral("plug"));
+            QTRY_VERIFY_WITH_TIMEOUT(adapterPresent(), 10000);
+        } else if (cause == u"flock") {
+            QVERIFY2(events.isEmpty(), qPrintable(QStringLiteral("the holder's line was changed: ") + events.join(u' ')));
+        } else {
+            QVERIFY2(detail.startsWith(QStringLiteral("Устройство %1 занято программой %2 (PID %3)")
+                                           .arg(kAdapter, QCoreApplication::applicationName())
+                                           .arg(holder.processId())),
+                     qPrintable(detail));
+        }
     }
 
     // After a copy of the monitor was killed: another user is told which
@@ -385,10 +355,10 @@ private slots:
             RigMonitor monitor;
             monitor.openPort(1);
             QVERIFY(monitor.looksClosed());
-            QVERIFY(shownBox());
-            QCOMPARE(shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
-            QVERIFY2(shownBox()->informativeText().contains(QStringLiteral("LCK..ttyUSB0")),
-                     qPrintable(shownBox()->informativeText()));
+            QVERIFY(monitor.shownBox());
+            QCOMPARE(monitor.shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
+            QVERIFY2(monitor.shownBox()->informativeText().contains(QStringLiteral("LCK..ttyUSB0")),
+                     qPrintable(monitor.shownBox()->informativeText()));
             return;
         }
         QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
