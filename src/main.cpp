@@ -91,10 +91,14 @@ int main(int argc, char *argv[])
     if (demo)
         window.assignPort(1, demo->path(), demo->description(), demo->inProcessLine());
     keepRecords(window, recording);
-    // Nothing of the MQTT library is set up unless --publish asks for it.
+    // The MQTT library is not even loaded unless --publish asks for it.
     std::unique_ptr<MqttPublisher> publisher;
     if (options.publish) {
         publisher = std::make_unique<MqttPublisher>(*options.publish, qgetenv("SENSOR_MONITOR_MQTT_PASSWORD"));
+        if (const QString &problem = publisher->libraryProblem(); !problem.isEmpty()) {
+            std::fprintf(stderr, "sensor-monitor: --publish: cannot load the MQTT library: %s\n", qPrintable(problem));
+            return 1;
+        }
         keepPublishing(window, *publisher);
         publisher->start();
     }

@@ -45,31 +45,36 @@ MqttPublisher::MqttPublisher(const BrokerUrl &url, const QByteArray &password, Q
     , m_topic(url.topic.toUtf8())
     , m_statusTopic(m_topic + "/status")
     , m_linePrefix((QCoreApplication::applicationName() + QStringLiteral(": --publish %1: ").arg(url.text())).toLocal8Bit())
+    , m_libraryProblem(m_lib.load())
 {
-    mosquitto_lib_init();
+    if (!m_libraryProblem.isEmpty())
+        return;
+    m_lib.mosquitto_lib_init();
     // A clean session with an id of the library's making: each run is a new client.
-    m_mosq = mosquitto_new(nullptr, true, this);
+    m_mosq = m_lib.mosquitto_new(nullptr, true, this);
     // MQTT 5, so that the broker says when it refuses a message (its ACL).
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
-    mosquitto_connect_v5_callback_set(m_mosq, &MqttPublisher::onConnect);
-    mosquitto_disconnect_v5_callback_set(m_mosq, &MqttPublisher::onDisconnect);
-    mosquitto_publish_v5_callback_set(m_mosq, &MqttPublisher::onPublish);
-    mosquitto_log_callback_set(m_mosq, &MqttPublisher::onLog);
+    m_lib.mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    m_lib.mosquitto_connect_v5_callback_set(m_mosq, &MqttPublisher::onConnect);
+    m_lib.mosquitto_disconnect_v5_callback_set(m_mosq, &MqttPublisher::onDisconnect);
+    m_lib.mosquitto_publish_v5_callback_set(m_mosq, &MqttPublisher::onPublish);
+    m_lib.mosquitto_log_callback_set(m_mosq, &MqttPublisher::onLog);
     // 1 s, 2 s, 3 s, ... up to 30 s: a broker back after a restart is found soon.
-    mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, false);
-    mosquitto_will_set_v5(m_mosq, m_statusTopic.constData(), int(sizeof kOffline - 1), kOffline, kQos, true, nullptr);
+    m_lib.mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, false);
+    m_lib.mosquitto_will_set_v5(m_mosq, m_statusTopic.constData(), int(sizeof kOffline - 1), kOffline, kQos, true, nullptr);
     const QByteArray user = url.user.toUtf8();
-    mosquitto_username_pw_set(m_mosq, orNull(user), orNull(password));
+    m_lib.mosquitto_username_pw_set(m_mosq, orNull(user), orNull(password));
     if (url.tls) {
         if (url.caPath.isEmpty())
-            mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+            m_lib.mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         else
-            mosquitto_tls_set(m_mosq, QFile::encodeName(url.caPath).constData(), nullptr, nullptr, nullptr, nullptr);
+            m_lib.mosquitto_tls_set(m_mosq, QFile::encodeName(url.caPath).constData(), nullptr, nullptr, nullptr, nullptr);
     }
 }
 
 MqttPublisher::~MqttPublisher()
 {
+    if (!m_libraryProblem.isEmpty())
+        return;
     {
         std::lock_guard lock(m_stopMutex);
         m_stopping = true;
@@ -86,19 +91,21 @@ MqttPublisher::~MqttPublisher()
         m_stopWanted.wait_for(lock, kLastMessagesWait, [this] { return m_unacknowledged == 0; });
     }
     // A normal DISCONNECT: the broker keeps the will to itself.
-    mosquitto_disconnect(m_mosq);
+    m_lib.mosquitto_disconnect(m_mosq);
     // Connected, the thread ends once the DISCONNECT is out; otherwise it may
     // sit in a connect() to an absent host, which is cut short.
     if (m_loopRunning)
-        mosquitto_loop_stop(m_mosq, !wasConnected);
+        m_lib.mosquitto_loop_stop(m_mosq, !wasConnected);
     std::lock_guard lock(m_pendingMutex);
     reportDropped(m_pending.takeDroppedCount());
-    mosquitto_destroy(m_mosq);
-    mosquitto_lib_cleanup();
+    m_lib.mosquitto_destroy(m_mosq);
+    m_lib.mosquitto_lib_cleanup();
 }
 
 void MqttPublisher::start()
 {
+    if (!m_libraryProblem.isEmpty())
+        return;
     // Resolving the host name can take long: not on the caller's thread.
     m_starter = std::thread(&MqttPublisher::connectAndRun, this);
 }
@@ -109,19 +116,19 @@ void MqttPublisher::connectAndRun()
     // attempt has sent CONNECT; until then this thread retries, as the loop
     // does later, and gives up only when the publisher ends.
     unsigned delaySeconds = kFirstRetrySeconds;
-    while (mosquitto_connect_bind_async(m_mosq, m_host.constData(), m_url.port, kKeepAliveSeconds, nullptr)
+    while (m_lib.mosquitto_connect_bind_async(m_mosq, m_host.constData(), m_url.port, kKeepAliveSeconds, nullptr)
            != MOSQ_ERR_SUCCESS) {
         std::unique_lock lock(m_stopMutex);
         if (m_stopWanted.wait_for(lock, std::chrono::seconds(delaySeconds), [this] { return m_stopping; }))
             return;
         delaySeconds = std::min(delaySeconds + kFirstRetrySeconds, kLastRetrySeconds);
     }
-    m_loopRunning = mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS;
+    m_loopRunning = m_lib.mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS;
 }
 
 void MqttPublisher::publish(const TickRow &row)
 {
-    if (m_refused)
+    if (m_refused || !m_libraryProblem.isEmpty())
         return;
     QByteArray payload = tickPayload(row);
     {
@@ -212,21 +219,21 @@ void MqttPublisher::sendPendingThenDirect()
 void MqttPublisher::send(const QByteArray &payload)
 {
     ++m_unacknowledged;
-    mosquitto_publish(m_mosq, nullptr, m_topic.constData(), int(payload.size()), payload.constData(), kQos, false);
+    m_lib.mosquitto_publish(m_mosq, nullptr, m_topic.constData(), int(payload.size()), payload.constData(), kQos, false);
 }
 
 void MqttPublisher::sendStatus(const char *status)
 {
     ++m_unacknowledged;
-    mosquitto_publish(m_mosq, nullptr, m_statusTopic.constData(), int(std::strlen(status)), status, kQos, true);
+    m_lib.mosquitto_publish(m_mosq, nullptr, m_statusTopic.constData(), int(std::strlen(status)), status, kQos, true);
 }
 
 void MqttPublisher::stopRefused(PublishRefusal why, int reason)
 {
     if (m_refused.exchange(true))
         return;
-    mosquitto_disconnect(m_mosq);
-    emit refused(why, QString::fromUtf8(mosquitto_reason_string(reason)));
+    m_lib.mosquitto_disconnect(m_mosq);
+    emit refused(why, QString::fromUtf8(m_lib.mosquitto_reason_string(reason)));
 }
 
 void MqttPublisher::reportDropped(std::size_t dropped) const

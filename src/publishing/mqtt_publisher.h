@@ -1,6 +1,7 @@
 #pragma once
 
 #include "command_line/broker_url.h"
+#include "publishing/mosquitto_library.h"
 #include "publishing/pending_ticks.h"
 #include "recording/tick_row.h"
 
@@ -12,8 +13,6 @@
 #include <mutex>
 #include <thread>
 
-struct mosquitto;
-struct mqtt5__property;
 
 // What the broker refused, ending the publishing.
 enum class PublishRefusal {
@@ -40,6 +39,9 @@ public:
     void publish(const TickRow &row);
 
     const BrokerUrl &url() const { return m_url; }
+    // Why libmosquitto could not be loaded; empty when it was. Without it the
+    // publisher does nothing.
+    const QString &libraryProblem() const { return m_libraryProblem; }
     // Messages waiting for the broker.
     std::size_t pendingCount() const;
 
@@ -61,11 +63,13 @@ private:
     void stopRefused(PublishRefusal why, int reason);
     void reportDropped(std::size_t dropped) const;
 
+    MosquittoLibrary m_lib;
     BrokerUrl m_url;
     QByteArray m_host;
     QByteArray m_topic;
     QByteArray m_statusTopic;
     QByteArray m_linePrefix; // "program: --publish URL: ", before each line on stderr
+    QString m_libraryProblem;
     QByteArray m_lastError;      // the network thread's last error line
     mosquitto *m_mosq = nullptr;
     std::thread m_starter;
