@@ -1,7 +1,8 @@
 // Renders the monitor's window into the PNG named on the command line, as a
 // user sees it with --demo: Com 1 stands for the demo device, the port is
-// opened with its button and the window's own timer takes twenty-one ticks.
-// Run by tools/screenshot.sh.
+// opened with its button and the window's own timer takes twenty-one ticks
+// (the first, before the device's first record, scrolls out).
+// Run by tools/screenshot.sh and tools/windows/screenshot.sh.
 #include "reception/reception_state.h"
 #include "sim/demo_device.h"
 #include "window/form1.h"
@@ -32,13 +33,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "window-screenshot: cannot make the demo device: %s\n", qPrintable(demo.errorString()));
         return 1;
     }
-    demo.start();
     ReceptionState reception;
     Form1 form(reception);
     form.assignPort(1, demo.path(), demo.description(), demo.inProcessLine());
     form.show();
     form.findChild<QComboBox *>(QStringLiteral("Com_select"))->setCurrentIndex(0);
     form.findChild<QAbstractButton *>(QStringLiteral("Key_Op_Cl"))->click();
+    // Half a second after the opening, so that each second holds one record.
+    QTimer::singleShot(500, &demo, &DemoDevice::start);
 
     const QString output = QString::fromLocal8Bit(argv[1]);
     bool saved = false;
