@@ -209,15 +209,16 @@ void Form1::Timer1_Timer()
         const std::array<rt::Int16, 3> values{m_reception.Sens_A, m_reception.Sens_B, m_reception.Sens_C};
         scrollAndAppend(m_chart->grid(), values, rt::timeOfDayText(now.time()));
         m_chart->setAccessibleDescription(latestSampleDescription(m_chart->grid()));
-        announceTick({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
+        if (tickIsWatched())
+            emit tickTaken({now, tickOutcomeOf(outcome), {values[0], values[1], values[2]}, m_raw->text()});
     } catch (const rt::NumberedError &error) {
-        if (error.number() == rt::Overflow)
-            announceTick({now, TickOutcome::Overflow, {}, m_raw->text()});
+        if (error.number() == rt::Overflow && tickIsWatched())
+            emit tickTaken({now, TickOutcome::Overflow, {}, m_raw->text()});
     }
 }
 
-void Form1::announceTick(const TickRow &row)
+// Without --record or --publish nobody listens, and no row is made.
+bool Form1::tickIsWatched() const
 {
-    if (isSignalConnected(QMetaMethod::fromSignal(&Form1::tickTaken)))
-        emit tickTaken(row);
+    return isSignalConnected(QMetaMethod::fromSignal(&Form1::tickTaken));
 }

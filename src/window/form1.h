@@ -75,7 +75,7 @@ private:
     void reportOpenError(const rt::NumberedError &error);
     void onDeviceFailed(int port, const QString &path);
     void refreshPortTooltips();
-    void announceTick(const TickRow &row);
+    bool tickIsWatched() const;
 
     ReceptionState &m_reception;
     rt::Clock m_clock = rt::systemClock();
