@@ -7,6 +7,9 @@
 #include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -222,6 +225,70 @@ private slots:
         for (const QList<QVariant> &bytes : received)
             captured += bytes.at(0).toByteArray();
         QCOMPARE(captured, taken + waiting);
+    }
+
+    // A device that never pauses: batch follows batch and the ticks read in
+    // between, some in the middle of a record. Every byte reaches the capture
+    // once and in order, each tick gets the oldest 1024 characters of what
+    // came since the last one, and a hang-up in the middle is reported once.
+    void busyDeviceLosesNothingBetweenBatchesAndTicks_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<bool>("hangUp");
+        QTest::addRow("115200, device stops -> everything captured") << 115200 << false;
+        QTest::addRow("9600, device stops -> everything captured") << 9600 << false;
+        QTest::addRow("115200, hung up while sending -> reported once, capture in order") << 115200 << true;
+    }
+
+    void busyDeviceLosesNothingBetweenBatchesAndTicks()
+    {
+        QFETCH(int, speed);
+        QFETCH(bool, hangUp);
+        Wired line;
+        line.comm.setSettings(QStringLiteral("%1,n,8,1").arg(speed));
+        line.comm.setPortOpen(true);
+        QSignalSpy failed(&line.comm, &MSComm::deviceFailed);
+        QByteArray captured;
+        QByteArray sinceTick;
+        QObject::connect(&line.comm, &MSComm::received, &line.comm, [&](const QByteArray &bytes) {
+            captured += bytes;
+            sinceTick += bytes;
+        });
+        QByteArray sent;
+        QTimer device; // 56 characters every 5 ms: 115200 bit/s
+        QObject::connect(&device, &QTimer::timeout, &device, [&] {
+            QByteArray records;
+            for (int k = 0; k < 4; ++k)
+                records += QByteArray::number(sent.size() + records.size()).rightJustified(12, '0') + "\r\n";
+            sent += records;
+            QVERIFY(line.pty.send(records));
+        });
+        QTimer tick;
+        QStringList inputs;
+        QStringList expected;
+        QObject::connect(&tick, &QTimer::timeout, &tick, [&] {
+            inputs << line.comm.Input(); // takes what the host holds first
+            expected << QString::fromLatin1(sinceTick.first(std::min<qsizetype>(1024, sinceTick.size())));
+            sinceTick.clear();
+        });
+        device.setTimerType(Qt::PreciseTimer);
+        device.start(5);
+        tick.start(333);
+
+        QTest::qWait(1500);
+        device.stop();
+        if (hangUp)
+            line.pty.hangUp();
+        QTest::qWait(600);
+
+        QCOMPARE(failed.count(), hangUp ? 1 : 0);
+        QVERIFY2(sent.size() > 8000, qPrintable(QString::number(sent.size())));
+        QCOMPARE(inputs, expected);
+        if (hangUp) // Linux discards what the host held at the hang-up: at most the last batch
+            QVERIFY2(sent.startsWith(captured) && captured.size() >= sent.size() - 2048, qPrintable(QString::number(captured.size())));
+        else
+            QCOMPARE(captured.size(), sent.size());
+        QVERIFY(sent.startsWith(captured));
     }
 
     // Where there are no pseudo-terminals the demo device is an in-process

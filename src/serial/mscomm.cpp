@@ -18,8 +18,18 @@
 namespace {
 
 constexpr int kReceiveBufferSize = 1024;
-// 576 characters at 115200 bit/s; a Linux terminal holds 4096 before it drops.
-constexpr int kBatchMs = 50;
+// A batch lasts while the line brings at most half of what a Linux terminal
+// holds (4096 characters): once that is full, the kernel stops reading a USB
+// adapter, which then drops what the device sends. At slower speeds the
+// length is capped, as a hang-up while the device talks is noticed only at
+// a batch's end.
+constexpr int kBatchCharacters = 2048;
+constexpr int kLongestBatchMs = 250;
+constexpr int kBitsPerCharacter = 10; // start bit, 8 data bits, stop bit
+// Taking the port module's own byte has it watch the device again. Left with
+// two characters, it reads the first and stops at the second at once, rather
+// than sleeping until a busy device sends again and waking us a second time.
+constexpr int kLeftForThePortModule = 2;
 constexpr int kHighestPortNumber = 16;
 constexpr std::array<qint32, 8> kSpeeds = {2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
 
@@ -38,34 +48,60 @@ std::optional<qint32> speedFromSettings(const QString &settings)
     return std::nullopt;
 }
 
-// Appends what the host holds for the open device at this moment, read
-// straight from it; what arrives meanwhile waits for the next batch, so that
-// a device faster than the reading cannot hold the event loop here. A
-// failure ends the reading quietly: the port module, watching again, meets
-// it at once and reports it. Elsewhere the port module has read everything
-// itself.
-void readHeldByHost(const QSerialPort &port, QByteArray &bytes)
+// 178 ms at 115200 bit/s, 250 ms from 57600 down.
+int batchMs(qint32 speed)
+{
+    return std::clamp(kBatchCharacters * kBitsPerCharacter * 1000 / std::max(speed, 1), 1, kLongestBatchMs);
+}
+
+// How many characters the host holds for the open device; none when it
+// cannot tell (a hung-up line): the port module, watching again, meets the
+// failure at once and reports it. Elsewhere the port module has read
+// everything itself.
+int heldByHost(const QSerialPort &port)
+{
+    int held = 0;
+#ifdef Q_OS_UNIX
+    if (::ioctl(static_cast<int>(port.handle()), FIONREAD, &held) != 0)
+        return 0;
+#else
+    Q_UNUSED(port);
+#endif
+    return std::max(held, 0);
+}
+
+// Appends `count` characters read straight from the open device; what
+// arrives meanwhile waits for the next batch, so that a device faster than
+// the reading cannot hold the event loop here. A failure ends the reading
+// quietly, as above.
+void readFromHost(const QSerialPort &port, QByteArray &bytes, int count)
 {
 #ifdef Q_OS_UNIX
     const int descriptor = static_cast<int>(port.handle());
-    int held = 0;
-    if (::ioctl(descriptor, FIONREAD, &held) != 0 || held <= 0)
-        return;
     const qsizetype start = bytes.size();
-    bytes.resize(start + held);
+    bytes.resize(start + count);
     qsizetype taken = 0;
-    while (taken < held) {
-        const ssize_t count = ::read(descriptor, bytes.data() + start + taken, static_cast<size_t>(held - taken));
-        if (count > 0)
-            taken += count;
-        else if (count == 0 || errno != EINTR)
+    while (taken < count) {
+        const ssize_t read = ::read(descriptor, bytes.data() + start + taken, static_cast<size_t>(count - taken));
+        if (read > 0)
+            taken += read;
+        else if (read == 0 || errno != EINTR)
             break;
     }
     bytes.resize(start + taken);
 #else
     Q_UNUSED(port);
     Q_UNUSED(bytes);
+    Q_UNUSED(count);
 #endif
+}
+
+// Of the `held` characters, those a batch takes. A device that filled half a
+// batch or more is sending without pause: two characters stay with the host.
+int takenByABatch(int held, qint32 speed)
+{
+    const int fullBatch = speed / kBitsPerCharacter * batchMs(speed) / 1000;
+    return held >= fullBatch / 2 ? held - kLeftForThePortModule : held;
 }
 
 } // namespace
@@ -81,9 +117,8 @@ MSComm::MSComm(QObject *parent)
     m_port.setReadBufferSize(1);
 #endif
     m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMs);
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::startBatch);
-    connect(&m_batch, &QTimer::timeout, this, &MSComm::takeArrivedBytes);
+    connect(&m_batch, &QTimer::timeout, this, &MSComm::takeBatch);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handlePortError);
 }
 
@@ -209,7 +244,7 @@ void MSComm::openLine(QIODevice *line, const QString &path)
         failOpening(OpenFailure{.reason = OpenFailure::OpenHere, .path = path, .hostReason = QStringLiteral("already open")});
     if (!line->open(QIODevice::ReadOnly))
         failOpening(OpenFailure{.reason = OpenFailure::Other, .path = path, .hostReason = line->errorString()});
-    connect(line, &QIODevice::readyRead, this, &MSComm::takeArrivedBytes);
+    connect(line, &QIODevice::readyRead, this, [this] { takeArrivedBytes(); });
     m_line = line;
     m_failed = false;
     m_openedPath = path;
@@ -309,27 +344,38 @@ int MSComm::InBufferSize() const
 void MSComm::startBatch()
 {
     if (!m_batch.isActive())
-        m_batch.start();
+        m_batch.start(batchMs(m_speed));
+}
+
+// While the device talks, batch follows batch and nothing else wakes us.
+// A batch that finds the line quiet ends that: the port module, watching
+// again since its bytes were taken, wakes us at the next byte or a hang-up.
+void MSComm::takeBatch()
+{
+    if (takeArrivedBytes(true) > 0)
+        m_batch.start(batchMs(m_speed));
 }
 
 // What arrives while the buffer is full is read and dropped, so that the
-// device can never make this program hold more than the buffer.
-void MSComm::takeArrivedBytes()
+// device can never make this program hold more than the buffer. Returns
+// how many characters arrived.
+qsizetype MSComm::takeArrivedBytes(bool batchEnds)
 {
-    m_batch.stop();
     QByteArray bytes;
     if (m_line) {
         bytes = m_line->readAll();
     } else if (m_port.isOpen()) {
-        // The port module's bytes come first; reading them has it watch the device again.
-        bytes = m_port.readAll();
-        readHeldByHost(m_port, bytes);
+        // The port module's bytes come first; taking them has it watch the device again.
+        bytes = m_port.read(m_port.bytesAvailable());
+        const int held = heldByHost(m_port);
+        readFromHost(m_port, bytes, batchEnds ? takenByABatch(held, m_speed) : held);
     }
     if (bytes.isEmpty())
-        return;
+        return 0;
     emit received(bytes);
     const qsizetype room = std::max<qsizetype>(0, kReceiveBufferSize - m_received.size());
     m_received.append(bytes.first(std::min(room, bytes.size())));
+    return bytes.size();
 }
 
 // A device that fails keeps failing (a hung-up line reports an error on
