@@ -103,17 +103,18 @@ GrapChart::GrapChart(QWidget *parent)
     chart()->legend()->setFont(font);
     chart()->legend()->setAlignment(Qt::AlignRight);
 
+    // The axes join the chart at the first redraw, already set up: an axis
+    // in the chart lays itself out again at every change of its range.
     m_valueAxis->setLabelsFont(font);
     m_valueAxis->setLabelFormat(QStringLiteral("%g"));
-    chart()->addAxis(m_valueAxis, Qt::AlignLeft);
-
     m_rowAxis->setLabelsFont(font);
     m_rowAxis->setLabelsAngle(-90);
     m_rowAxis->setStartValue(0.5);
-    chart()->addAxis(m_rowAxis, Qt::AlignBottom);
 
     m_grid.setChangeListener([this] { scheduleRefresh(); });
-    refresh();
+    // Drawn once control is back in the event loop: the window's set-up
+    // replaces the stored grid before anybody sees it.
+    scheduleRefresh();
 }
 
 int GrapChart::columnCount() const { return m_grid.columnCount(); }
@@ -149,10 +150,14 @@ QString GrapChart::visibleLabel(const QString &axisLabel)
 void GrapChart::refresh()
 {
     m_refreshPending = false;
-    matchSeriesToColumns();
-    refreshSeries();
     refreshValueAxis();
     refreshRowAxis();
+    if (chart()->axes().isEmpty()) {
+        chart()->addAxis(m_valueAxis, Qt::AlignLeft);
+        chart()->addAxis(m_rowAxis, Qt::AlignBottom);
+    }
+    matchSeriesToColumns();
+    refreshSeries();
     chart()->legend()->setVisible(m_grid.showLegend());
     ++m_refreshCount;
 }
@@ -225,6 +230,9 @@ void GrapChart::refreshValueAxis()
 void GrapChart::refreshRowAxis()
 {
     const int rows = m_grid.rowCount();
+    // A new range lays the axis out at once, label by label; new labels wait
+    // for the next layout. So the range goes first, while the labels are few.
+    m_rowAxis->setRange(0.5, rows + 0.5);
     const QStringList shown = m_rowAxis->categoriesLabels();
     if (shown.size() != rows) {
         for (auto label = shown.crbegin(); label != shown.crend(); ++label)
@@ -238,5 +246,4 @@ void GrapChart::refreshRowAxis()
                 m_rowAxis->replaceLabel(shown[r - 1], label);
         }
     }
-    m_rowAxis->setRange(0.5, rows + 0.5);
 }
