@@ -82,10 +82,10 @@ void readFromHost(const QSerialPort &port, QByteArray &bytes, int count)
     bytes.resize(start + count);
     qsizetype taken = 0;
     while (taken < count) {
-        const ssize_t read = ::read(descriptor, bytes.data() + start + taken, static_cast<size_t>(count - taken));
-        if (read > 0)
-            taken += read;
-        else if (read == 0 || errno != EINTR)
+        const ssize_t got = ::read(descriptor, bytes.data() + start + taken, static_cast<size_t>(count - taken));
+        if (got > 0)
+            taken += got;
+        else if (got == 0 || errno != EINTR)
             break;
     }
     bytes.resize(start + taken);
