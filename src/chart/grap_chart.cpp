@@ -94,8 +94,8 @@ GrapChart::GrapChart(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     // The theme's background is a white-to-white gradient in a rounded
     // rectangle: Qt's raster engine splits such a fill across its thread pool
-    // at every repaint, waking two threads a tick. A plain white rectangle
-    // looks the same and is one memory fill on this thread.
+    // at every repaint, waking two threads a tick. A plain white rectangle,
+    // the same but for its square corners, is one memory fill on this thread.
     chart()->setBackgroundBrush(Qt::white);
     chart()->setBackgroundRoundness(0);
 
