@@ -1,40 +1,20 @@
 #include "raised_error.h"
 #include "chart/chart_scroll.h"
 #include "chart/grap_chart.h"
+#include "chart/segment_clip.h"
+#include "chart/value_axis.h"
 #include "runtime/numbered_error.h"
 #include "setup/setup_chart.h"
 
-#include <QCategoryAxis>
-#include <QChart>
 #include <QDebug>
-#include <QFontMetricsF>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
+#include <QFontMetrics>
+#include <QImage>
 #include <QTest>
-#include <QValueAxis>
 
+#include <cmath>
 #include <limits>
 
 namespace {
-
-// Label and values of tick k's sample, some outside 0..1024; two ticks share
-// each label, as two readings within one second do. Before tick 1: set-up's row.
-QStringList sampleOfTick(int k)
-{
-    if (k < 1)
-        return {QString(), "0", "0", "0"};
-    return {QStringLiteral("10:00:%1").arg(k / 2, 2, 10, QLatin1Char('0')), QString::number(k),
-            QString::number(2000 + k), QString::number(-k)};
-}
-
-QList<QLineSeries *> sensorLines(const GrapChart &chart)
-{
-    QList<QLineSeries *> lines;
-    for (QAbstractSeries *series : chart.chart()->series())
-        lines << qobject_cast<QLineSeries *>(series);
-    return lines;
-}
 
 // Everything a write could disturb, to show that a refused one disturbs nothing.
 QString snapshot(const ChartGrid &grid)
@@ -51,16 +31,72 @@ QString snapshot(const ChartGrid &grid)
     return state;
 }
 
-// A chart as set-up leaves it after one tick, its redraws done.
+// A chart as set-up leaves it after one tick, on screen and painted.
 struct TickedChart {
     GrapChart chart;
     TickedChart()
     {
         Init_Chart(chart.grid(), 3, 20);
         scrollAndAppend(chart.grid(), {7, 8, 9}, QStringLiteral("10:00:01")); // cursor on row 20, column 3
+        chart.resize(kChartSize);
+        chart.show();
+        QTRY_VERIFY(chart.paintCount() > 0);
         QCoreApplication::processEvents();
     }
+    static constexpr QSize kChartSize{897, 441};
 };
+
+// Whether `pixel` is drawn in `colour` (pure red, green or blue, or a blend
+// of it with white): its own channel full, the others well below.
+bool isShadeOf(QRgb pixel, const QColor &colour)
+{
+    const int channels[]{qRed(pixel), qGreen(pixel), qBlue(pixel)};
+    const int wanted[]{colour.red(), colour.green(), colour.blue()};
+    for (int k = 0; k < 3; ++k) {
+        if (wanted[k] == 255 ? channels[k] < 200 : channels[k] > 120)
+            return false;
+    }
+    return true;
+}
+
+// The rows of pixels in column `x` (device pixels) drawn in `colour`.
+QList<int> rowsIn(const QImage &image, int x, const QColor &colour, int fromY = 0, int toY = -1)
+{
+    QList<int> rows;
+    const int last = toY < 0 ? image.height() - 1 : std::min(toY, image.height() - 1);
+    for (int y = std::max(fromY, 0); y <= last; ++y) {
+        if (isShadeOf(image.pixel(x, y), colour))
+            rows << y;
+    }
+    return rows;
+}
+
+// The chart as the tick leaves it with the picture test's samples, rendered
+// at `scale` device pixels per logical pixel.
+QImage render(GrapChart &chart, double scale)
+{
+    QImage image(chart.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::black);
+    chart.render(&image);
+    return image;
+}
+
+// Sensor A climbs from 0 (oldest row) to 1024 (newest), B holds 512, C holds
+// 300 but for 2000 in row 10 and -500 in row 15; rows 1 to 5 carry no label.
+void tickPictureSamples(GrapChart &chart)
+{
+    Init_Chart(chart.grid(), 3, 20);
+    for (int r = 1; r <= 20; ++r) {
+        const auto a = static_cast<rt::Int16>(std::lround(1024.0 * (r - 1) / 19));
+        const rt::Int16 c = r == 10 ? 2000 : r == 15 ? -500 : 300;
+        scrollAndAppend(chart.grid(), {a, 512, c}, r <= 5 ? QString() : QStringLiteral("10:00:%1").arg(r, 2, 10, QLatin1Char('0')));
+    }
+}
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kBlue(0, 0, 255);
 
 } // namespace
 
@@ -108,7 +144,7 @@ private slots:
         }
         QVERIFY(target);
         const QString before = snapshot(ticked.chart.grid());
-        const int redraws = ticked.chart.refreshCount();
+        const int paints = ticked.chart.paintCount();
 
         QCOMPARE(errorNumberOf([&] { QVERIFY(target->setProperty(property, value)); }), error);
 
@@ -117,8 +153,8 @@ private slots:
             return;
         }
         QCOMPARE(snapshot(ticked.chart.grid()), before);
-        QCoreApplication::processEvents(); // a redraw asked for by the refused write would run here
-        QCOMPARE(ticked.chart.refreshCount(), redraws);
+        QCoreApplication::processEvents(); // a repaint asked for by the refused write would run here
+        QCOMPARE(ticked.chart.paintCount(), paints);
     }
 
     void gridErrorEndsScrollWithMovesKept()
@@ -140,74 +176,211 @@ private slots:
         QCOMPARE(row(4), (QStringList{"10:00:01", "4", "5"}));
     }
 
-    void eachScrollRedrawsOnceWithRowsInPlace_data()
-    {
-        QTest::addColumn<int>("ticks");
-        QTest::newRow("set-up -> 20 empty labels, flat at 0") << 0;
-        QTest::newRow("1 tick -> sample 1 on row 20, rows 1-19 empty") << 1;
-        QTest::newRow("21 ticks -> samples 2..21, sample 1 dropped") << 21;
-    }
-
-    void eachScrollRedrawsOnceWithRowsInPlace()
-    {
-        QFETCH(int, ticks);
-        GrapChart chart;
-        Init_Chart(chart.grid(), 3, 20);
-        QTRY_COMPARE(chart.rowAxis()->count(), 20); // set-up's queued redraw done
-        const QList<QLineSeries *> lines = sensorLines(chart);
-        QCOMPARE(lines.size(), 3);
-        const int redrawsBefore = chart.refreshCount();
-
-        for (int k = 1; k <= ticks; ++k) {
-            const QStringList s = sampleOfTick(k);
-            scrollAndAppend(chart.grid(), {rt::Int16(s[1].toInt()), rt::Int16(s[2].toInt()), rt::Int16(s[3].toInt())}, s[0]);
-            QTRY_COMPARE(chart.refreshCount(), redrawsBefore + k);
-        }
-        QCoreApplication::processEvents(); // a second queued redraw would run here and show below
-        QCOMPARE(chart.refreshCount(), redrawsBefore + ticks);
-
-        // Equal labels keep their own positions, each centred over its points.
-        QCategoryAxis *axis = chart.rowAxis();
-        const QStringList keys = axis->categoriesLabels();
-        QCOMPARE(keys.size(), 20);
-        for (int r = 1; r <= 20; ++r) {
-            const QString &key = keys.at(r - 1);
-            QCOMPARE((axis->startValue(key) + axis->endValue(key)) / 2, double(r));
-            QStringList drawn{GrapChart::visibleLabel(key)};
-            for (const QLineSeries *line : lines) {
-                QCOMPARE(line->at(r - 1).x(), double(r));
-                drawn << QString::number(line->at(r - 1).y());
-            }
-            QCOMPARE(drawn, sampleOfTick(ticks - 20 + r));
-        }
-        // Samples beyond 0..1024 do not move the fixed scale.
-        const QValueAxis *scale = chart.valueAxis();
-        QCOMPARE((QList<double>{scale->min(), scale->max(), double(scale->tickCount())}), (QList<double>{0, 1024, 11}));
-    }
-
-    void sensorLinesKeepColoursLegendAndFont()
+    void eachScrollPaintsOnceWithoutLayingOut()
     {
         TickedChart ticked;
-        const GrapChart &chart = ticked.chart;
-        QStringList legend;
-        for (const QLegendMarker *marker : chart.chart()->legend()->markers())
-            legend << marker->label();
-        QCOMPARE(legend, (QStringList{"Датчик A", "Датчик B", "Датчик C"}));
-        QVERIFY(chart.chart()->legend()->isVisible());
-        QList<QColor> colours;
-        for (const QLineSeries *line : sensorLines(chart))
-            colours << line->color();
-        QCOMPARE(colours, (QList<QColor>{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)}));
-
-        const QFont fonts[]{chart.chart()->legend()->font(), chart.valueAxis()->labelsFont(), chart.rowAxis()->labelsFont()};
-        for (const QFont &font : fonts) {
-            QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
-            QCOMPARE(font.pointSizeF(), 8.25);
-            QVERIFY(QFontMetrics(font).inFont(QChar(0x0414))); // Д
+        GrapChart &chart = ticked.chart;
+        const int layouts = chart.layoutCount();
+        const int paints = chart.paintCount();
+        for (int k = 1; k <= 3; ++k) {
+            scrollAndAppend(chart.grid(), {rt::Int16(k), 2, 3}, QStringLiteral("10:00:0%1").arg(k));
+            QTRY_COMPARE(chart.paintCount(), paints + k);
         }
-        // The marks that keep empty labels apart take no room on screen.
-        const QFontMetricsF metrics(chart.rowAxis()->labelsFont());
-        QCOMPARE(metrics.horizontalAdvance(chart.rowAxis()->categoriesLabels().at(0)), 0.0);
+        QCoreApplication::processEvents(); // a second repaint asked for would run here
+        QCOMPARE(chart.paintCount(), paints + 3);
+        QCOMPARE(chart.layoutCount(), layouts);
+
+        chart.resize(TickedChart::kChartSize + QSize(10, 10));
+        QTRY_COMPARE(chart.paintCount(), paints + 4);
+        QCOMPARE(chart.layoutCount(), layouts + 1);
+    }
+
+    void linesStandWhereTheirValuesSay_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("100 % -> points on the plot's own pixels") << 1.0;
+        QTest::newRow("200 % -> the same points, coordinates doubled") << 2.0;
+    }
+
+    void linesStandWhereTheirValuesSay()
+    {
+        QFETCH(double, scale);
+        GrapChart chart;
+        chart.resize(TickedChart::kChartSize);
+        tickPictureSamples(chart);
+        const QImage image = render(chart, scale);
+        const QRectF plot = chart.layout().plot;
+        QVERIFY(plot.width() > 500 && plot.height() > 250); // room for the rest of the window
+        const auto pixelX = [&](int row) { return int((plot.left() + plot.width() * (row - 0.5) / 20) * scale); };
+        const auto pixelY = [&](double value) { return (plot.bottom() - plot.height() * value / 1024) * scale; };
+        // Within two logical pixels of where the value says.
+        const auto near = [&](const QList<int> &rows, double value) {
+            return std::any_of(rows.begin(), rows.end(), [&](int y) { return std::abs(y - pixelY(value)) <= 2 * scale; });
+        };
+
+        for (int r = 1; r <= 20; ++r) {
+            const double a = std::round(1024.0 * (r - 1) / 19);
+            QVERIFY2(near(rowsIn(image, pixelX(r), kRed), a), qPrintable(QStringLiteral("A, row %1: %2").arg(r).arg(a)));
+            QVERIFY2(near(rowsIn(image, pixelX(r), kGreen), 512), qPrintable(QStringLiteral("B, row %1").arg(r)));
+        }
+        QVERIFY(near(rowsIn(image, pixelX(1), kRed), 0));     // oldest at the left, at the bottom
+        QVERIFY(near(rowsIn(image, pixelX(20), kRed), 1024)); // newest at the right, at the top
+        QVERIFY(near(rowsIn(image, pixelX(5), kBlue), 300));
+
+        // 2000 and -500 stay in the grid; the line is cut at the plot's edges.
+        QCOMPARE(chart.grid().valueAt(10, 3), 2000.0);
+        QCOMPARE(chart.grid().valueAt(15, 3), -500.0);
+        const int top = int(plot.top() * scale);
+        const int bottom = int(plot.bottom() * scale);
+        bool reachesTop = false;
+        for (int x = 0; x < image.width(); ++x) {
+            QVERIFY2(rowsIn(image, x, kBlue, 0, top - int(2 * scale)).isEmpty(), "blue above the plot");
+            QVERIFY2(rowsIn(image, x, kBlue, bottom + int(2 * scale)).isEmpty(), "blue below the plot");
+            reachesTop = reachesTop || !rowsIn(image, x, kBlue, top - int(scale), top + int(scale)).isEmpty();
+        }
+        QVERIFY(reachesTop);
+        QVERIFY(rowsIn(image, pixelX(10), kBlue).isEmpty()); // no point drawn off the scale
+
+        // The axis: 0 to 1024 in ten divisions whatever the data.
+        QStringList marks;
+        for (const ChartLayout::Mark &mark : chart.layout().marks)
+            marks << mark.text;
+        QCOMPARE(marks, (QStringList{"0", "102.4", "204.8", "307.2", "409.6", "512", "614.4", "716.8", "819.2", "921.6", "1024"}));
+    }
+
+    void rowLabelsAndLegendAreDrawnWhereTheyStand()
+    {
+        GrapChart chart;
+        chart.resize(TickedChart::kChartSize);
+        tickPictureSamples(chart);
+        const QImage image = render(chart, 1);
+        const ChartLayout &layout = chart.layout();
+
+        // A label's box is turned a quarter left: its x runs up the screen.
+        const auto inkUnder = [&](int row) {
+            const QRectF box = layout.rowLabelBoxes.at(std::size_t(row - 1));
+            int ink = 0;
+            for (int y = int(-box.right()); y < int(-box.left()); ++y) {
+                for (int x = int(box.top()); x < int(box.bottom()); ++x)
+                    ink += qGray(image.pixel(x, y)) < 128;
+            }
+            return ink;
+        };
+        for (int r = 1; r <= 5; ++r)
+            QCOMPARE(inkUnder(r), 0); // no label, nothing drawn
+        for (int r = 6; r <= 20; ++r)
+            QVERIFY2(inkUnder(r) > 10, qPrintable(QStringLiteral("row %1").arg(r)));
+
+        const QColor colours[]{kRed, kGreen, kBlue};
+        QCOMPARE(layout.legend.size(), std::size_t(3));
+        for (std::size_t k = 0; k < 3; ++k) {
+            QCOMPARE(layout.legend[k].text, (QStringList{"Датчик A", "Датчик B", "Датчик C"}).at(qsizetype(k)));
+            QCOMPARE(QColor(image.pixel(layout.legend[k].marker.center().toPoint())), colours[k]);
+            QVERIFY(layout.legend[k].textBox.left() > layout.plot.right());
+        }
+
+        const double plotRightBeside = layout.plot.right();
+        chart.setShowLegend(false);
+        QVERIFY(chart.layout().legend.empty());
+        QVERIFY(chart.layout().plot.right() > plotRightBeside);
+    }
+
+    void changedCellChangesOnlyThePlot()
+    {
+        GrapChart chart;
+        chart.resize(TickedChart::kChartSize);
+        tickPictureSamples(chart);
+        const QImage before = render(chart, 1);
+        chart.grid().setRow(5);
+        chart.grid().setColumn(2);
+        chart.grid().setData(QStringLiteral("900"));
+        const QImage after = render(chart, 1);
+
+        const QRect plot = chart.layout().plot.toAlignedRect().adjusted(-2, -2, 2, 2);
+        int changed = 0;
+        for (int y = 0; y < before.height(); ++y) {
+            for (int x = 0; x < before.width(); ++x) {
+                if (before.pixel(x, y) != after.pixel(x, y)) {
+                    QVERIFY2(plot.contains(x, y), qPrintable(QStringLiteral("(%1, %2) outside the plot").arg(x).arg(y)));
+                    ++changed;
+                }
+            }
+        }
+        QVERIFY(changed > 20);
+    }
+
+    void valueAxisFollowsScaleOrData_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<QList<double>>("cells");
+        QTest::addColumn<QList<double>>("marks");
+
+        QTest::newRow("fixed -100..100 in 4, data beyond -> as set") << false << -100.0 << 100.0 << QList<double>{-5000, 5000}
+                                                                    << QList<double>{-100, -50, 0, 50, 100};
+        QTest::newRow("auto, 12..67 -> 0..80 in steps of 20") << true << 0.0 << 100.0 << QList<double>{12, 67}
+                                                             << QList<double>{0, 20, 40, 60, 80};
+        QTest::newRow("fixed but empty 5..5 -> fitted to the data") << false << 5.0 << 5.0 << QList<double>{2, 9}
+                                                                    << QList<double>{2, 4, 6, 8, 10};
+        QTest::newRow("auto, flat at 7 -> 6..8") << true << 0.0 << 100.0 << QList<double>{7, 7}
+                                                << QList<double>{6, 6.5, 7, 7.5, 8};
+    }
+
+    void valueAxisFollowsScaleOrData()
+    {
+        QFETCH(bool, automatic);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(QList<double>, cells);
+        QFETCH(QList<double>, marks);
+        ChartGrid grid;
+        grid.setColumnCount(1);
+        grid.setRowCount(rt::Int16(cells.size()));
+        for (qsizetype r = 0; r < cells.size(); ++r) {
+            grid.setRow(rt::Int16(r + 1));
+            grid.setData(QString::number(cells[r]));
+        }
+        grid.setScaleMajorDivision(4);
+        grid.setScaleAuto(automatic);
+        grid.setScaleMinimum(minimum);
+        grid.setScaleMaximum(maximum);
+
+        const ValueAxis axis = valueAxisOf(grid);
+        QCOMPARE(axis.marks.size(), std::size_t(marks.size()));
+        for (qsizetype k = 0; k < marks.size(); ++k)
+            QVERIFY2(std::abs(axis.marks[std::size_t(k)] - marks[k]) < 1e-9, qPrintable(valueAxisLabel(axis.marks[std::size_t(k)])));
+        QCOMPARE(axis.minimum, marks.first());
+        QCOMPARE(axis.maximum, marks.last());
+    }
+
+    void segmentIsCutAtTheBoxEdges_data()
+    {
+        QTest::addColumn<QLineF>("segment");
+        QTest::addColumn<QLineF>("expected"); // a null line: nothing left
+        QTest::newRow("inside -> unchanged") << QLineF(10, 10, 90, 50) << QLineF(10, 10, 90, 50);
+        QTest::newRow("up through the top -> ends at the top") << QLineF(50, 50, 50, -50) << QLineF(50, 50, 50, 0);
+        QTest::newRow("1e300 above -> cut at the top") << QLineF(50, 50, 50, -1e300) << QLineF(50, 50, 50, 0);
+        QTest::newRow("across both sides -> the part inside") << QLineF(-50, 50, 150, 50) << QLineF(0, 50, 100, 50);
+        QTest::newRow("wholly above -> nothing") << QLineF(0, -10, 100, -20) << QLineF();
+        QTest::newRow("corner to corner -> kept") << QLineF(0, 100, 100, 0) << QLineF(0, 100, 100, 0);
+    }
+
+    void segmentIsCutAtTheBoxEdges()
+    {
+        QFETCH(QLineF, segment);
+        QFETCH(QLineF, expected);
+        const std::optional<QLineF> inside = clipSegment(segment, QRectF(0, 0, 100, 100));
+        QCOMPARE(inside.value_or(QLineF()), expected);
+    }
+
+    void chartKeepsItsFont()
+    {
+        TickedChart ticked;
+        const QFont font = ticked.chart.font();
+        QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(font.pointSizeF(), 8.25);
+        QVERIFY(QFontMetrics(font).inFont(QChar(0x0414))); // Д
     }
 };
 

@@ -1,46 +1,19 @@
 #include "chart/grap_chart.h"
 
+#include "chart/segment_clip.h"
 #include "runtime/int16.h"
 
-#include <QCategoryAxis>
-#include <QChart>
+#include <QEvent>
 #include <QFont>
-#include <QLegend>
-#include <QLineSeries>
-#include <QMetaObject>
-#include <QValueAxis>
-
-#include <algorithm>
-#include <array>
-#include <memory>
+#include <QPainter>
+#include <QPolygonF>
 
 namespace {
 
-constexpr std::array<QColor, 3> kSensorColours{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-
-// Row labels along the bottom sit on a QCategoryAxis, the one Qt axis that
-// puts a text at a chosen position of a numeric axis. It keys its categories
-// by label, though, and silently drops a label it already has, while our rows
-// often share a label: twenty empty ones after set-up, two readings within one
-// second. So every label carries its row number, written in binary with two
-// zero-width characters that are not line-break opportunities; the axis sees
-// unique texts, the user sees the labels as written.
-constexpr QChar kMarkZero = QChar(0x2060); // WORD JOINER
-constexpr QChar kMarkOne = QChar(0x200C);  // ZERO WIDTH NON-JOINER
-
-QString rowMark(int row)
-{
-    QString mark;
-    for (; row > 0; row /= 2)
-        mark.prepend(row % 2 == 0 ? kMarkZero : kMarkOne);
-    return mark;
-}
-
-// Axis labels are rendered as rich text: escape the label and keep its blanks.
-QString axisLabel(const QString &label, int row)
-{
-    return label.toHtmlEscaped().replace(QLatin1Char(' '), QLatin1String("&nbsp;")) + rowMark(row);
-}
+const QColor kGridColour(0xe0, 0xe0, 0xe0);
+const QColor kAxisColour(0xa0, 0xa0, 0xa0);
+const QColor kTextColour(0x40, 0x40, 0x40);
+constexpr double kLineWidth = 2;
 
 QFont chartFont()
 {
@@ -51,20 +24,22 @@ QFont chartFont()
     return font;
 }
 
-// The range the data covers, widened when every value is the same.
-std::pair<double, double> dataRange(const ChartGrid &grid)
+// One column's line as the pieces that lie inside the plot: a value beyond
+// the scale cuts the line at the plot's edge and it goes on where it returns.
+QList<QPolygonF> visiblePieces(const ChartGrid &grid, const ChartLayout &layout, int column)
 {
-    double low = grid.valueAt(1, 1);
-    double high = low;
-    for (int r = 1; r <= grid.rowCount(); ++r) {
-        for (int c = 1; c <= grid.columnCount(); ++c) {
-            low = std::min(low, grid.valueAt(r, c));
-            high = std::max(high, grid.valueAt(r, c));
+    QList<QPolygonF> pieces;
+    QPointF previous = layout.pointAt(1, grid.valueAt(1, column));
+    for (int r = 2; r <= grid.rowCount(); ++r) {
+        const QPointF next = layout.pointAt(r, grid.valueAt(r, column));
+        if (const std::optional<QLineF> inside = clipSegment(QLineF(previous, next), layout.plot)) {
+            if (pieces.isEmpty() || pieces.last().last() != inside->p1())
+                pieces.append(QPolygonF{inside->p1()});
+            pieces.last().append(inside->p2());
         }
+        previous = next;
     }
-    if (low == high)
-        return {low - 1, high + 1};
-    return {low, high};
+    return pieces;
 }
 
 } // namespace
@@ -86,35 +61,14 @@ int ValueScale::majorDivision() const { return m_grid.scaleMajorDivision(); }
 void ValueScale::setMajorDivision(int divisions) { m_grid.setScaleMajorDivision(rt::toInt16(divisions)); }
 
 GrapChart::GrapChart(QWidget *parent)
-    : QChartView(parent)
+    : QWidget(parent)
     , m_valueScale(new ValueScale(m_grid, this))
-    , m_valueAxis(new QValueAxis(this))
-    , m_rowAxis(new QCategoryAxis(this))
 {
     setFocusPolicy(Qt::StrongFocus);
-    // The theme's background is a white-to-white gradient in a rounded
-    // rectangle: Qt's raster engine splits such a fill across its thread pool
-    // at every repaint, waking two threads a tick. A plain white rectangle,
-    // the same but for its square corners, is one memory fill on this thread.
-    chart()->setBackgroundBrush(Qt::white);
-    chart()->setBackgroundRoundness(0);
-
-    const QFont font = chartFont();
-    chart()->legend()->setFont(font);
-    chart()->legend()->setAlignment(Qt::AlignRight);
-
-    // The axes join the chart at the first redraw, already set up: an axis
-    // in the chart lays itself out again at every change of its range.
-    m_valueAxis->setLabelsFont(font);
-    m_valueAxis->setLabelFormat(QStringLiteral("%g"));
-    m_rowAxis->setLabelsFont(font);
-    m_rowAxis->setLabelsAngle(-90);
-    m_rowAxis->setStartValue(0.5);
-
-    m_grid.setChangeListener([this] { scheduleRefresh(); });
-    // Drawn once control is back in the event loop: the window's set-up
-    // replaces the stored grid before anybody sees it.
-    scheduleRefresh();
+    // Every pixel is painted by paintEvent: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFont(chartFont());
+    m_grid.setChangeListener([this] { gridChanged(); });
 }
 
 int GrapChart::columnCount() const { return m_grid.columnCount(); }
@@ -136,114 +90,107 @@ void GrapChart::setChartType(int type) { m_grid.setChartType(rt::toInt16(type));
 bool GrapChart::showLegend() const { return m_grid.showLegend(); }
 void GrapChart::setShowLegend(bool show) { m_grid.setShowLegend(show); }
 
-QString GrapChart::visibleLabel(const QString &axisLabel)
+const ChartLayout &GrapChart::layout()
 {
-    QString text = axisLabel;
-    text.remove(kMarkZero).remove(kMarkOne);
-    return text.replace(QLatin1String("&nbsp;"), QLatin1String(" "))
-        .replace(QLatin1String("&lt;"), QLatin1String("<"))
-        .replace(QLatin1String("&gt;"), QLatin1String(">"))
-        .replace(QLatin1String("&quot;"), QLatin1String("\""))
-        .replace(QLatin1String("&amp;"), QLatin1String("&"));
-}
-
-void GrapChart::refresh()
-{
-    m_refreshPending = false;
-    refreshValueAxis();
-    refreshRowAxis();
-    if (chart()->axes().isEmpty()) {
-        chart()->addAxis(m_valueAxis, Qt::AlignLeft);
-        chart()->addAxis(m_rowAxis, Qt::AlignBottom);
+    ChartShape shape = ChartShape::of(m_grid, size());
+    if (m_shape != shape) {
+        m_layout = ChartLayout::of(shape, QFontMetricsF(font()));
+        m_shape = std::move(shape);
+        ++m_layoutCount;
     }
-    matchSeriesToColumns();
-    refreshSeries();
-    chart()->legend()->setVisible(m_grid.showLegend());
-    ++m_refreshCount;
+    return m_layout;
 }
 
-void GrapChart::refreshIfPending()
+// A scroll writes the grid about four hundred times; one repaint is asked
+// for, and Qt runs it once control is back in the event loop.
+void GrapChart::gridChanged()
 {
-    if (m_refreshPending)
-        refresh();
-}
-
-// A burst of grid writes (a whole scroll is about 120) costs one redraw, run
-// once control is back in the event loop.
-void GrapChart::scheduleRefresh()
-{
-    if (m_refreshPending)
+    if (m_repaintAsked)
         return;
-    m_refreshPending = true;
-    QMetaObject::invokeMethod(this, &GrapChart::refreshIfPending, Qt::QueuedConnection);
+    m_repaintAsked = true;
+    update();
 }
 
-void GrapChart::matchSeriesToColumns()
+void GrapChart::changeEvent(QEvent *event)
 {
-    while (m_series.size() > m_grid.columnCount()) {
-        // removeSeries hands ownership back to us.
-        const std::unique_ptr<QLineSeries> removed(m_series.takeLast());
-        chart()->removeSeries(removed.get());
-    }
-    while (m_series.size() < m_grid.columnCount()) {
-        auto *series = new QLineSeries(chart());
-        chart()->addSeries(series);
-        series->attachAxis(m_rowAxis);
-        series->attachAxis(m_valueAxis);
-        // Set after addSeries, which would paint over it with the theme.
-        if (m_series.size() < static_cast<qsizetype>(kSensorColours.size()))
-            series->setColor(kSensorColours[static_cast<std::size_t>(m_series.size())]);
-        m_series.append(series);
-    }
+    if (event->type() == QEvent::FontChange)
+        m_shape.reset();
+    QWidget::changeEvent(event);
 }
 
-void GrapChart::refreshSeries()
+void GrapChart::paintEvent(QPaintEvent *)
 {
-    const int rows = m_grid.rowCount();
+    m_repaintAsked = false;
+    ++m_paintCount;
+    layout();
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    paintGrid(painter);
+    paintValueLabels(painter);
+    paintRowLabels(painter);
+    paintSeries(painter);
+    paintLegend(painter);
+}
+
+void GrapChart::paintGrid(QPainter &painter) const
+{
+    const QRectF &plot = m_layout.plot;
+    painter.setPen(QPen(kGridColour, 0));
+    for (const ChartLayout::Mark &mark : m_layout.marks)
+        painter.drawLine(QPointF(plot.left(), mark.y), QPointF(plot.right(), mark.y));
+    for (const double x : m_layout.dividerX)
+        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+
+    painter.setPen(QPen(kAxisColour, 0));
+    painter.drawLine(plot.bottomLeft(), plot.topLeft());
+    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+    for (const ChartLayout::Mark &mark : m_layout.marks)
+        painter.drawLine(QPointF(plot.left() - m_layout.markLength, mark.y), QPointF(plot.left(), mark.y));
+    for (const double x : m_layout.dividerX)
+        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + m_layout.markLength));
+}
+
+void GrapChart::paintValueLabels(QPainter &painter) const
+{
+    painter.setPen(kTextColour);
+    for (const ChartLayout::Mark &mark : m_layout.marks)
+        painter.drawText(mark.textBox, Qt::AlignRight | Qt::AlignVCenter, mark.text);
+}
+
+void GrapChart::paintRowLabels(QPainter &painter) const
+{
+    painter.save();
+    painter.setPen(kTextColour);
+    painter.rotate(-90);
+    for (int r = 1; r <= static_cast<int>(m_layout.rowLabelBoxes.size()); ++r) {
+        const QString label = m_grid.rowLabelAt(r);
+        if (!label.isEmpty())
+            painter.drawText(m_layout.rowLabelBoxes[static_cast<std::size_t>(r - 1)], Qt::AlignRight | Qt::AlignVCenter, label);
+    }
+    painter.restore();
+}
+
+void GrapChart::paintSeries(QPainter &painter) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     for (int c = 1; c <= m_grid.columnCount(); ++c) {
-        QList<QPointF> points;
-        points.reserve(rows);
-        for (int r = 1; r <= rows; ++r)
-            points.append(QPointF(r, m_grid.valueAt(r, c)));
-        QLineSeries *series = m_series[c - 1];
-        series->replace(points);
-        if (series->name() != m_grid.columnLabelAt(c))
-            series->setName(m_grid.columnLabelAt(c));
+        painter.setPen(QPen(seriesColour(c), kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QPolygonF &piece : visiblePieces(m_grid, m_layout, c))
+            painter.drawPolyline(piece);
     }
+    painter.restore();
 }
 
-void GrapChart::refreshValueAxis()
+void GrapChart::paintLegend(QPainter &painter) const
 {
-    const double minimum = m_grid.scaleMinimum();
-    const double maximum = m_grid.scaleMaximum();
-    // A fixed scale that spans nothing cannot be drawn; show the data instead.
-    if (!m_grid.scaleAuto() && minimum < maximum) {
-        m_valueAxis->setRange(minimum, maximum);
-        m_valueAxis->setTickCount(m_grid.scaleMajorDivision() + 1);
-        return;
-    }
-    const auto [low, high] = dataRange(m_grid);
-    m_valueAxis->setRange(low, high);
-    m_valueAxis->applyNiceNumbers();
-}
-
-void GrapChart::refreshRowAxis()
-{
-    const int rows = m_grid.rowCount();
-    // A new range lays the axis out at once, label by label; new labels wait
-    // for the next layout. So the range goes first, while the labels are few.
-    m_rowAxis->setRange(0.5, rows + 0.5);
-    const QStringList shown = m_rowAxis->categoriesLabels();
-    if (shown.size() != rows) {
-        for (auto label = shown.crbegin(); label != shown.crend(); ++label)
-            m_rowAxis->remove(*label);
-        for (int r = 1; r <= rows; ++r)
-            m_rowAxis->append(axisLabel(m_grid.rowLabelAt(r), r), r + 0.5);
-    } else {
-        for (int r = 1; r <= rows; ++r) {
-            const QString label = axisLabel(m_grid.rowLabelAt(r), r);
-            if (shown[r - 1] != label)
-                m_rowAxis->replaceLabel(shown[r - 1], label);
-        }
+    for (std::size_t k = 0; k < m_layout.legend.size(); ++k) {
+        const ChartLayout::LegendEntry &entry = m_layout.legend[k];
+        const QColor colour = seriesColour(static_cast<int>(k) + 1);
+        painter.setPen(colour.darker(150));
+        painter.setBrush(colour);
+        painter.drawRect(entry.marker);
+        painter.setPen(kTextColour);
+        painter.drawText(entry.textBox, Qt::AlignLeft | Qt::AlignVCenter, entry.text);
     }
 }

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "chart/chart_grid.h"
+#include "chart/chart_layout.h"
 
-#include <QChartView>
 #include <QObject>
+#include <QWidget>
 
-class QCategoryAxis;
-class QLineSeries;
-class QValueAxis;
+#include <optional>
 
 // The vertical value scale of Grap_Chart, as a child object named
 // "ValueScale" so that tools can reach it through the meta-object system.
@@ -33,10 +32,12 @@ private:
     ChartGrid &m_grid;
 };
 
-// The chart widget: owns the grid and draws it with Qt Charts, one line per
-// column, row labels along the bottom, a legend of column labels. However many
-// cells change in one pass of the event loop, it redraws once.
-class GrapChart : public QChartView {
+// The chart widget: owns the grid and paints it, one line per column over a
+// fixed or fitted value axis, row labels along the bottom, a legend of column
+// labels on the right. Where things stand is worked out again only when the
+// size, the font or the grid's shape changes; however many cells change
+// before control returns to the event loop, the widget paints once.
+class GrapChart : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int ColumnCount READ columnCount WRITE setColumnCount)
     Q_PROPERTY(int RowCount READ rowCount WRITE setRowCount)
@@ -54,9 +55,13 @@ public:
     const ChartGrid &grid() const { return m_grid; }
     ValueScale *valueScale() const { return m_valueScale; }
 
-    // How many times the view has redrawn from the grid; for tests and
-    // benchmarks of the coalescing.
-    int refreshCount() const { return m_refreshCount; }
+    // Where the parts of the chart stand now, for tests that check the
+    // picture against the grid.
+    const ChartLayout &layout();
+    // How many times the widget has painted, and laid itself out; for tests
+    // and benchmarks of what a tick costs.
+    int paintCount() const { return m_paintCount; }
+    int layoutCount() const { return m_layoutCount; }
 
     // Property accessors forwarding to the grid (int where the meta-object
     // system wants it; values outside 16 bits raise the overflow error).
@@ -79,33 +84,23 @@ public:
     bool showLegend() const;
     void setShowLegend(bool show);
 
-    // The axes, for checking what is drawn.
-    QCategoryAxis *rowAxis() const { return m_rowAxis; }
-    QValueAxis *valueAxis() const { return m_valueAxis; }
-
-    // A row label as the axis shows it: the axis's own text for that
-    // position without the invisible marks that keep it unique.
-    static QString visibleLabel(const QString &axisLabel);
-
-public slots:
-    // Redraws now from the grid; normally called once, queued, after changes.
-    void refresh();
-
-private slots:
-    void refreshIfPending();
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
-    void scheduleRefresh();
-    void matchSeriesToColumns();
-    void refreshSeries();
-    void refreshValueAxis();
-    void refreshRowAxis();
+    void gridChanged();
+    void paintGrid(QPainter &painter) const;
+    void paintValueLabels(QPainter &painter) const;
+    void paintRowLabels(QPainter &painter) const;
+    void paintSeries(QPainter &painter) const;
+    void paintLegend(QPainter &painter) const;
 
     ChartGrid m_grid;
     ValueScale *m_valueScale = nullptr;
-    QValueAxis *m_valueAxis = nullptr;
-    QCategoryAxis *m_rowAxis = nullptr;
-    QList<QLineSeries *> m_series;
-    bool m_refreshPending = false;
-    int m_refreshCount = 0;
+    std::optional<ChartShape> m_shape;
+    ChartLayout m_layout;
+    bool m_repaintAsked = false;
+    int m_paintCount = 0;
+    int m_layoutCount = 0;
 };

@@ -98,7 +98,6 @@ void Form1::createControls()
 
     m_chart = place(new GrapChart(this), QStringLiteral("Grap_Chart"), twips(120, 120, 13455, 6615));
     m_chart->setAccessibleName(QStringLiteral("График датчиков A, B и C"));
-    m_chart->viewport()->setAccessibleName(m_chart->accessibleName());
 
     m_exit = place(new QPushButton(QStringLiteral("EXIT"), this), QStringLiteral("Command1"), twips(12600, 6960, 975, 855));
     m_exit->setAccessibleName(QStringLiteral("Выход"));
