@@ -1,4 +1,4 @@
-// The floor the monitor is measured against: a bare Qt window holding one
+// A typical Qt plotting program's cost: a bare Qt window holding one
 // Qt Charts view of three 20-point lines on a fixed 0..1024 axis, nothing
 // else. bench_start starts it and the monitor alternately.
 #include <QApplication>

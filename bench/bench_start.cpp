@@ -1,8 +1,9 @@
-// How far the monitor's start is from the toolkit's own floor: starts the
-// bare chart window and the monitor alternately under the current X display
-// and prints, for each, the median times from start to its first mapped
-// window and to its first paint, and the median peak memory, and the
-// monitor's ratios to the bare window.
+// How far the monitor's start is from the toolkit's own floor: starts a bare
+// Qt Widgets window with the same controls and a painted chart, the monitor,
+// and (where it was built) a bare Qt Charts window, in turn under the current
+// X display, and prints for each the median times from start to its first
+// mapped window and to its first paint, the median peak memory, and the
+// monitor's ratios to the others.
 //
 //   xvfb-run -a build/soak/bench/bench_start [--runs N] [--monitor PROGRAM]
 //
@@ -152,6 +153,20 @@ void record(Figures &figures, const Start &start)
     figures.peakMb.push_back(start.peakMb);
 }
 
+struct Contender {
+    const char *name;
+    const char *program;
+    Figures figures;
+};
+
+void printRatios(const Contender &monitor, const Contender &other)
+{
+    std::printf("ratio monitor/%s: start to mapped window %.2fx, to first paint %.2fx, peak memory %.2fx\n", other.name,
+                median(monitor.figures.mapMs) / median(other.figures.mapMs),
+                median(monitor.figures.paintMs) / median(other.figures.paintMs),
+                median(monitor.figures.peakMb) / median(other.figures.peakMb));
+}
+
 void printFigures(const char *name, const Figures &figures)
 {
     std::printf("%-8s start to first mapped window: median %.1f ms (min %.1f); to first paint: median %.1f ms "
@@ -178,26 +193,31 @@ int main(int argc, char *argv[])
         std::fputs("bench_start: no X display with the DAMAGE extension (try xvfb-run -a)\n", stderr);
         return 1;
     }
-    Figures bare;
-    Figures monitorFigures;
+    std::vector<Contender> contenders{{"painted", BARE_PAINTED_WINDOW_PROGRAM, {}}};
+#ifdef BARE_CHART_WINDOW_PROGRAM
+    contenders.push_back({"charts", BARE_CHART_WINDOW_PROGRAM, {}});
+#endif
+    const QByteArray monitorProgram = parser.value(monitor).toLocal8Bit();
+    contenders.push_back({"monitor", monitorProgram.constData(), {}});
     const int rounds = std::max(1, parser.value(runs).toInt());
     for (int round = 0; round < rounds; ++round) {
-        const std::optional<Start> floor = startOnce(connection, QStringLiteral(BARE_CHART_WINDOW_PROGRAM));
-        const std::optional<Start> ours = startOnce(connection, parser.value(monitor));
-        if (!floor || !ours) {
-            std::fputs("bench_start: a window did not appear or was never painted\n", stderr);
-            return 1;
+        for (Contender &contender : contenders) {
+            const std::optional<Start> start = startOnce(connection, QString::fromLocal8Bit(contender.program));
+            if (!start) {
+                std::fprintf(stderr, "bench_start: %s: the window did not appear or was never painted\n", contender.program);
+                return 1;
+            }
+            record(contender.figures, *start);
         }
-        record(bare, *floor);
-        record(monitorFigures, *ours);
     }
     xcb_disconnect(connection);
     std::printf("%d interleaved rounds\n", rounds);
-    printFigures("bare", bare);
-    printFigures("monitor", monitorFigures);
-    std::printf("ratio monitor/bare: start to mapped window %.2fx, to first paint %.2fx, peak memory %.2fx\n",
-                median(monitorFigures.mapMs) / median(bare.mapMs),
-                median(monitorFigures.paintMs) / median(bare.paintMs),
-                median(monitorFigures.peakMb) / median(bare.peakMb));
+    for (const Contender &contender : contenders)
+        printFigures(contender.name, contender.figures);
+    for (std::size_t k = 0; k + 1 < contenders.size(); ++k)
+        printRatios(contenders.back(), contenders[k]);
+#ifndef BARE_CHART_WINDOW_PROGRAM
+    std::puts("(no bare Qt Charts window: install qt6-charts-dev and build again to compare with it)");
+#endif
     return 0;
 }
