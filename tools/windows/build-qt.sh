@@ -2,14 +2,15 @@
 # Builds Qt 6.4.2 for 64-bit Windows (MinGW-w64) once into a cache outside the clone and prints
 # the installed prefix on stdout. A prefix is reused for as long as this recipe is unchanged.
 #
-# Sources: qtbase from Debian (apt-get source qt6-base); qtserialport, qtcharts and qtsvg from
-# the folder $QT_SOURCE_TARBALLS when it is set (MODULE-everywhere-src-6.4.2.tar.xz each, checked
-# against the checksums below), otherwise downloaded from Qt's archive and checked the same way.
+# Sources: qtbase from Debian (apt-get source qt6-base); qtserialport from the folder
+# $QT_SOURCE_TARBALLS when it is set (MODULE-everywhere-src-6.4.2.tar.xz, checked against the
+# checksums below), otherwise downloaded from Qt's archive and checked the same way.
+# Nothing else: the chart is the program's own, and every module shipped is LGPL-3.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${SENSOR_MONITOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zulpex-sensor-monitor}
 version=6.4.2
-modules=(qtserialport qtsvg qtcharts)
+modules=(qtserialport)
 
 # Checksums of the source tarballs this recipe accepts: first Qt's official
 # tarball from its archive (as Homebrew and nixpkgs pin them), then the
@@ -18,10 +19,6 @@ declare -A accepted=(
     [qtbase]="a88bc6cedbb34878a49a622baa79cace78cfbad4f95fdbd3656ddb21c705525d"
     [qtserialport]="336d95919037800184b3c3de8ccb6f62954b20f3756c05adce8d5010504340fa
                     5c09ddd21121198dad189af694803d43366cebd767138fc5ba4e30299a53dd9d"
-    [qtcharts]="a1a7c0e08c8870cf97d1c3a2eb3f37681aaed00a63b5b2f70bdf2da878d0a9aa
-                e3686c776025ca22f2a3a31d6940a06089502854a50c6d46648aa7cb05e0fa07"
-    [qtsvg]="b746af3cb1793621d8ed7eae38d9ad5a15541dc2742031069f2ae3fe87590314
-             2d3c09923e2aafb55e460b7a8342a7059642e22d5e8f206314cb3c38629ff4a7"
 )
 archive=https://download.qt.io/archive/qt/6.4/$version/submodules
 
