@@ -3,13 +3,27 @@
 #include "serial/mscomm.h"
 #include "serial/port_directory.h"
 #include "sim/in_process_line.h"
+#include "unprivileged.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +33,70 @@ struct Wired {
     MSComm comm;
     Wired() { comm.setDeviceMap({{QStringLiteral("1"), pty.slavePath()}}); }
 };
+
+// Counts the openings of a device node from now on, whoever opens it.
+class OpeningsOf {
+public:
+    explicit OpeningsOf(const QString &node)
+        : m_watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+        , m_watching(::inotify_add_watch(m_watch, QFile::encodeName(node).constData(), IN_OPEN) >= 0)
+    {
+    }
+    ~OpeningsOf() { ::close(m_watch); }
+    OpeningsOf(const OpeningsOf &) = delete;
+    OpeningsOf &operator=(const OpeningsOf &) = delete;
+
+    bool isWatching() const { return m_watching; }
+
+    int count()
+    {
+        alignas(inotify_event) char events[4096];
+        for (ssize_t length; (length = ::read(m_watch, events, sizeof events)) > 0;) {
+            for (ssize_t at = 0; at < length; ++m_count) {
+                const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return m_count;
+    }
+
+private:
+    int m_watch;
+    bool m_watching;
+    int m_count = 0;
+};
+
+// A lock file as other programs write it: lockdev and UUCP programs the
+// pid in ten characters, some plain, older ones as a native int.
+QByteArray lockFileContents(const QString &form, qint64 pid)
+{
+    if (form == u"binary") {
+        const int binary = static_cast<int>(pid);
+        return QByteArray(reinterpret_cast<const char *>(&binary), sizeof binary);
+    }
+    if (form == u"plain")
+        return QByteArray::number(pid);
+    return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+}
+
+// Where the serial port module and UUCP programs lock a device: "pts_3" for /dev/pts/3.
+QString lockFileOf(QString device)
+{
+    if (device.startsWith(u"/dev/"))
+        device.remove(0, 5);
+    return QStringLiteral("/var/lock/LCK..") + device.replace(u'/', u'_');
+}
+
+// The pid of a process that has ended.
+qint64 deadPid()
+{
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ended.waitForStarted();
+    const qint64 pid = ended.processId();
+    ended.waitForFinished();
+    return pid;
+}
 
 } // namespace
 
@@ -289,6 +367,135 @@ private slots:
         else
             QCOMPARE(captured.size(), sent.size());
         QVERIFY(sent.startsWith(captured));
+    }
+
+    // Another program's claim on the line: a lock file in the forms UUCP
+    // programs and lockdev write, or a flock, through whatever node or link
+    // names the device. A live claim is refused before the device is
+    // opened at all (opening raises DTR), and its lock file stays; a dead
+    // holder's lock file is stale and gives way to ours.
+    void otherProgramsClaimIsHonouredThroughAnyNameOfTheDevice_data()
+    {
+        QTest::addColumn<QString>("claim");     // a lock file's form, "flock" or none
+        QTest::addColumn<QString>("holder");    // live, dead, another user's (pid 1)
+        QTest::addColumn<int>("ageSeconds");    // of the lock file
+        QTest::addColumn<QString>("claimedAs"); // device, device numbers (lockdev)
+        QTest::addColumn<QString>("openedAs");  // device, second node, link
+        QTest::addColumn<bool>("refused");
+
+        QTest::newRow("UUCP lock file, live holder, fresh -> refused naming it, device never opened")
+            << "uucp" << "live" << 0 << "device" << "device" << true;
+        QTest::newRow("UUCP lock file 120 s old, live holder -> refused")
+            << "uucp" << "live" << 120 << "device" << "device" << true;
+        QTest::newRow("plain pid without line end, live holder -> refused")
+            << "plain" << "live" << 0 << "device" << "device" << true;
+        QTest::newRow("binary pid, live holder -> refused") << "binary" << "live" << 0 << "device" << "device" << true;
+        QTest::newRow("UUCP lock file of another user's process (EPERM) -> refused")
+            << "uucp" << "another user's" << 0 << "device" << "device" << true;
+        QTest::newRow("lockdev's LCK.MMM.mmm, live holder, opened through a second node -> refused")
+            << "uucp" << "live" << 0 << "device numbers" << "second node" << true;
+        QTest::newRow("UUCP lock file, dead holder -> stale, replaced by ours, opens")
+            << "uucp" << "dead" << 0 << "device" << "device" << false;
+        QTest::newRow("binary pid, dead holder -> stale, replaced by ours, opens")
+            << "binary" << "dead" << 0 << "device" << "device" << false;
+        QTest::newRow("flock on the device, opened through a second node -> refused naming the holder, never opened")
+            << "flock" << "live" << 0 << "device" << "second node" << true;
+        QTest::newRow("by-id style link to a free device -> the device opened and locked under its own name")
+            << "" << "" << 0 << "" << "link" << false;
+    }
+
+    void otherProgramsClaimIsHonouredThroughAnyNameOfTheDevice()
+    {
+        QFETCH(QString, claim);
+        QFETCH(QString, holder);
+        QFETCH(int, ageSeconds);
+        QFETCH(QString, claimedAs);
+        QFETCH(QString, openedAs);
+        QFETCH(bool, refused);
+        if (holder == u"another user's")
+            RERUN_AS_NOBODY_WHEN_ROOT();
+        if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+            QSKIP("no lock directory /var/lock that this user may write");
+        Wired line;
+        const QString device = line.pty.slavePath();
+        QTemporaryDir dir;
+        const QString secondNode = dir.filePath(QStringLiteral("ttyContainer0"));
+        // A pseudo-terminal opens only through its own node (EIO elsewhere):
+        // the second node is the monitor's, as in a container.
+        if (openedAs == u"second node") {
+            struct stat slave {};
+            QCOMPARE(::stat(QFile::encodeName(device).constData(), &slave), 0);
+            if (::mknod(QFile::encodeName(secondNode).constData(), S_IFCHR | 0600, slave.st_rdev) != 0)
+                QSKIP("mknod is refused to this user: no second node for the device can be made");
+        }
+        const QString link = dir.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1L2B-if00-port0"));
+        QVERIFY(QFile::link(device, link));
+        const QString opened = openedAs == u"second node" ? secondNode : openedAs == u"link" ? link : device;
+        line.comm.setDeviceMap({{QStringLiteral("1"), opened}});
+
+        QProcess liveHolder;
+        const auto stopHolder = qScopeGuard([&] {
+            liveHolder.kill();
+            liveHolder.waitForFinished();
+        });
+        qint64 holderPid = 1;
+        if (holder == u"live") {
+            liveHolder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            QVERIFY(liveHolder.waitForStarted());
+            holderPid = liveHolder.processId();
+        } else if (holder == u"dead") {
+            holderPid = deadPid();
+        }
+        QString lockFile = lockFileOf(device);
+        if (claimedAs == u"device numbers") {
+            struct stat slave {};
+            QCOMPARE(::stat(QFile::encodeName(device).constData(), &slave), 0);
+            lockFile = QString::asprintf("/var/lock/LCK.%03u.%03u", major(slave.st_rdev), minor(slave.st_rdev));
+        }
+        const auto removeLockFile = qScopeGuard([&] { QFile::remove(lockFile); });
+        const QByteArray planted = lockFileContents(claim, holderPid);
+        int flocked = -1;
+        const auto unlock = qScopeGuard([&] { ::close(flocked); });
+        if (claim == u"flock") {
+            flocked = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            QVERIFY2(flocked >= 0 && ::flock(flocked, LOCK_EX | LOCK_NB) == 0, strerror(errno));
+            holderPid = QCoreApplication::applicationPid();
+        } else if (!claim.isEmpty()) {
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(planted) == planted.size());
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
+        }
+        OpeningsOf openings(opened);
+        QVERIFY(openings.isWatching());
+
+        const int error = errorNumberOf([&] { line.comm.setPortOpen(true); });
+
+        const OpenFailure failure = line.comm.lastOpenFailure();
+        QVERIFY2(error == (refused ? 8005 : 0), qPrintable(failure.description(1)));
+        QCOMPARE(line.comm.PortOpen(), !refused);
+        if (refused) {
+            QCOMPARE(openings.count(), 0);
+            QCOMPARE(failure.holderPid, holderPid);
+            const QString description = failure.description(1);
+            QVERIFY2(description.contains(QStringLiteral("pid %1").arg(holderPid)), qPrintable(description));
+            if (claim != u"flock") {
+                QCOMPARE(QFileInfo(failure.lockFile).canonicalFilePath(), QFileInfo(lockFile).canonicalFilePath());
+                QFile file(lockFile);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(file.readAll(), planted);
+            }
+            return;
+        }
+        // Ours, in the serial port module's form: our pid on the first line.
+        QFile ours(lockFileOf(device));
+        QVERIFY(ours.open(QIODevice::ReadOnly));
+        QCOMPARE(ours.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
+        QVERIFY(!QFile::exists(lockFileOf(link)));
+        MSComm other;
+        other.setDeviceMap({{QStringLiteral("1"), device}});
+        QCOMPARE(errorNumberOf([&] { other.setPortOpen(true); }), 8005);
+        line.comm.setPortOpen(false);
+        QVERIFY(!QFile::exists(lockFileOf(device)));
     }
 
     // Where there are no pseudo-terminals the demo device is an in-process

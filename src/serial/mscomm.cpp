@@ -3,6 +3,8 @@
 #include "runtime/numbered_error.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -94,6 +96,22 @@ void readFromHost(const QSerialPort &port, QByteArray &bytes, int count)
     Q_UNUSED(bytes);
     Q_UNUSED(count);
 #endif
+}
+
+// A link (/dev/serial/by-id/...) is followed once per opening: the lock,
+// its file and the port then name one device, even if the link is pointed
+// at another adapter meanwhile. A path that leads nowhere stays as it is,
+// for the refusal to name it.
+QString followedLink(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    if (QDir::isAbsolutePath(path)) {
+        const QString device = QFileInfo(path).canonicalFilePath();
+        if (!device.isEmpty())
+            return device;
+    }
+#endif
+    return path;
 }
 
 // Of the `held` characters, those a batch takes. A device that filled half a
@@ -209,10 +227,11 @@ void MSComm::openPort()
         openLine(line, path);
         return;
     }
-    if (OpenFailure refusal = m_lock.take(path); refusal.reason != OpenFailure::None)
+    const QString device = followedLink(path);
+    if (OpenFailure refusal = m_lock.take(device); refusal.reason != OpenFailure::None)
         failOpening(std::move(refusal));
 
-    m_port.setPortName(path);
+    m_port.setPortName(device);
     m_port.setBaudRate(m_speed);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -224,13 +243,13 @@ void MSComm::openPort()
         opened = m_port.open(QIODevice::ReadOnly);
     }
     if (!opened) {
-        OpenFailure refusal = explainRefusal(path, m_port.error(), m_port.errorString());
+        OpenFailure refusal = explainRefusal(device, m_port.error(), m_port.errorString());
         m_port.clearError();
         m_lock.release();
         failOpening(std::move(refusal));
     }
     m_failed = false;
-    m_openedPath = path;
+    m_openedPath = device;
     prepareLine();
     m_received.clear();
     m_openedPort = m_commPort;

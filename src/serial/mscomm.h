@@ -30,7 +30,9 @@
 // still waiting changes nothing they see. An opening discards what the
 // host received before it and raises DTR and RTS; before anything touches
 // the line it takes the device's lock (PortLock), so that a refused opening
-// leaves another program's line exactly as it was.
+// leaves another program's line exactly as it was. A device path that is a
+// link is followed once per opening; the lock, the refusals and
+// deviceFailed() name the device it led to.
 //
 // A port may stand for an in-process line instead of a host device (the demo
 // device on a system without pseudo-terminals): it is opened, read, buffered
@@ -41,8 +43,9 @@
 //        not exist, or one that cannot be opened (no permission, other host
 //        failures); port 0 too. Also a speed the open device refuses when
 //        Settings is written: the port stays open at its previous speed.
-//   8005 opening a device held by another program or another instance (its
-//        lock file or a flock on the device), or opening while already open.
+//   8005 opening a device held by another program or another instance (a
+//        lock file naming a live holder, a flock on the device through any
+//        node for it, exclusive mode), or opening while already open.
 //   380  Settings text that is not "speed,n,8,1" with a supported speed, an
 //        InputMode other than 0 (text), an InputLen other than 0, changing
 //        CommPort while open, or a port number outside 0..16.

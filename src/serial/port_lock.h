@@ -33,12 +33,16 @@ struct OpenFailure {
     QString description(int port) const;
 };
 
-// The device's own lock, taken before anything touches the line: the device
-// is opened read-only without changing it (no exclusive mode, no settings,
-// no modem lines: a line held by another program stays exactly as it is),
-// and an exclusive flock is taken on that descriptor and kept while the
-// port is open. Programs that lock only with flock (picocom and others)
-// then see the port as taken, and the monitor sees theirs.
+// The device's own lock, taken before anything touches the line. Another
+// program's claim refuses the device before it is opened at all (opening a
+// terminal raises DTR and RTS): a flock on it through any node made for it,
+// or a lock file naming a live holder, as UUCP programs, lockdev and the
+// serial port module write them, under the device's name or lockdev's
+// numbers. Then the device is opened read-only without changing it (no
+// exclusive mode, no settings) and an exclusive flock is taken on that
+// descriptor and kept while the port is open. Programs that lock only with
+// flock (picocom and others) then see the port as taken, and the monitor
+// sees theirs. `path` is the device itself, a link already followed.
 class PortLock {
 public:
     PortLock() = default;
