@@ -1,6 +1,6 @@
 #include "app/keep_publishing.h"
 #include "app/keep_records.h"
-#include "app/no_display_exit.h"
+#include "app/platform_failure_exit.h"
 #include "app/termination_signals.h"
 #include "command_line/console.h"
 #include "command_line/monitor_options.h"
@@ -52,9 +52,9 @@ int main(int argc, char *argv[])
     // A reader of --record or --capture that goes away stops that file, not the program.
     ignoreBrokenPipes();
 
-    std::optional<NoDisplayExit> noDisplay(std::in_place);
+    std::optional<PlatformFailureExit> platformFailure(std::in_place);
     QApplication app(argc, argv);
-    noDisplay.reset();
+    platformFailure.reset();
 
     // Files are opened once the display is known to work (so that a run
     // without one leaves every file as it was) and before any window: a
