@@ -37,6 +37,13 @@ QIcon windowIcon()
     return icon;
 }
 
+// Prints `line` (with its line feed) on stderr; the status to end with.
+int endWith(const QString &line, int status)
+{
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,15 +63,28 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     platformFailure.reset();
 
-    // Files are opened once the display is known to work (so that a run
-    // without one leaves every file as it was) and before any window: a
-    // refused file ends the program with the reason.
+    // Everything the options ask for is judged before any file is created,
+    // written or cut, so that a start called off for any reason leaves
+    // every file as it was. A refused file ends the program with the reason.
     Recording recording;
-    if (const QString refusal = openRecording(recording, options.recordPath, options.capturePath);
-        !refusal.isEmpty()) {
-        std::fputs(refusal.toLocal8Bit().constData(), stderr);
-        return 2;
+    if (const QString refusal = judgeRecording(recording, options.recordPath, options.capturePath); !refusal.isEmpty())
+        return endWith(refusal, 2);
+    // The demo device sends for the whole run, whether or not Com 1 is open.
+    std::optional<DemoDevice> demo;
+    if (options.demo) {
+        demo.emplace();
+        if (!demo->isValid())
+            return endWith(QStringLiteral("sensor-monitor: --demo: cannot make the demo device: %1\n").arg(demo->errorString()), 1);
     }
+    // The MQTT library is not even loaded unless --publish asks for it.
+    std::unique_ptr<MqttPublisher> publisher;
+    if (options.publish) {
+        publisher = std::make_unique<MqttPublisher>(*options.publish, qgetenv("SENSOR_MONITOR_MQTT_PASSWORD"));
+        if (const QString &problem = publisher->libraryProblem(); !problem.isEmpty())
+            return endWith(QStringLiteral("sensor-monitor: --publish: cannot load the MQTT library: %1\n").arg(problem), 1);
+    }
+    if (const QString refusal = startRecording(recording); !refusal.isEmpty())
+        return endWith(refusal, 2);
     for (const QString &notice : recording.notices)
         std::fputs(notice.toLocal8Bit().constData(), stderr);
 
@@ -73,17 +93,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(SENSOR_MONITOR_APP_ID));
     QApplication::setWindowIcon(windowIcon());
     GroupBoxFrameStyle::installOverFusion();
-    // The demo device sends for the whole run, whether or not Com 1 is open.
-    std::optional<DemoDevice> demo;
-    if (options.demo) {
-        demo.emplace();
-        if (!demo->isValid()) {
-            std::fprintf(stderr, "sensor-monitor: --demo: cannot make the demo device: %s\n",
-                         qPrintable(demo->errorString()));
-            return 1;
-        }
+    if (demo)
         demo->start();
-    }
     ReceptionState reception;
     Form1 window(reception);
     for (const auto &[port, device] : options.ports)
@@ -91,14 +102,7 @@ int main(int argc, char *argv[])
     if (demo)
         window.assignPort(1, demo->path(), demo->description(), demo->inProcessLine());
     keepRecords(window, recording);
-    // The MQTT library is not even loaded unless --publish asks for it.
-    std::unique_ptr<MqttPublisher> publisher;
-    if (options.publish) {
-        publisher = std::make_unique<MqttPublisher>(*options.publish, qgetenv("SENSOR_MONITOR_MQTT_PASSWORD"));
-        if (const QString &problem = publisher->libraryProblem(); !problem.isEmpty()) {
-            std::fprintf(stderr, "sensor-monitor: --publish: cannot load the MQTT library: %s\n", qPrintable(problem));
-            return 1;
-        }
+    if (publisher) {
         keepPublishing(window, *publisher);
         publisher->start();
     }

@@ -12,8 +12,10 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -22,6 +24,76 @@
 namespace {
 
 const QByteArray kHeader = "time,A,B,C,outcome,text\r\n";
+const QByteArray kEarlier = kHeader + "2026-12-05T09:00:00+03:00,1,1,1,record,x\r\n";
+// A crash or power cut in the middle of a line: inside an open quote, every
+// later line would otherwise read as part of that one field.
+const QByteArray kTornLine = "2026-12-05T09:00:01+03:00,1,1,1,record,\"1,1\r\n";
+
+// Where the program of a start-up row shows its window.
+enum class ProgramDisplay {
+    Unset,    // no DISPLAY
+    Unserved, // a DISPLAY that no X server serves
+    Served,   // an X server of the test's own
+    Refusing, // an X server that turns away a client without its cookie
+};
+
+// An X server of the test's own on a display that -displayfd finds free.
+// One that needs a cookie turns away every client without it, as the
+// server of somebody else's session does.
+struct XServer {
+    QTemporaryDir files;
+    QProcess process;
+    QString display; // ":N"; empty when it did not start
+    QString problem;
+
+    explicit XServer(bool needsCookie)
+    {
+        QStringList arguments{"-displayfd", "1", "-nolisten", "tcp"};
+        if (needsCookie) {
+            const QString cookies = files.filePath(QStringLiteral("cookies"));
+            if (!writeFile(cookies, xauthorityEntry())) {
+                problem = QStringLiteral("cannot write the cookie file");
+                return;
+            }
+            arguments << QStringLiteral("-auth") << cookies;
+        }
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QStringLiteral("Xvfb"), arguments);
+        QByteArray number;
+        while (!number.endsWith('\n') && process.waitForReadyRead(30000))
+            number += process.readAllStandardOutput();
+        if (!number.endsWith('\n')) {
+            problem = QStringLiteral("Xvfb did not start: %1").arg(process.errorString());
+            return;
+        }
+        display = u':' + QString::fromLatin1(number.trimmed());
+    }
+
+    ~XServer()
+    {
+        process.terminate();
+        process.waitForFinished();
+    }
+
+    // One entry of an Xauthority file: FamilyLocal, host, display number,
+    // MIT-MAGIC-COOKIE-1 and the cookie, each behind its big-endian length.
+    static QByteArray xauthorityEntry()
+    {
+        QByteArray entry("\x01\x00", 2);
+        for (const QByteArray &field : {QByteArray("localhost"), QByteArray("0"), QByteArray("MIT-MAGIC-COOKIE-1"), QByteArray(16, 'Z')})
+            entry += char(field.size() >> 8) + QByteArray(1, char(field.size() & 0xFF)) + field;
+        return entry;
+    }
+};
+
+// The regular files of a folder and their bytes.
+QMap<QString, QByteArray> filesIn(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files))
+        files[name] = contentsOf(QDir(folder).filePath(name));
+    return files;
+}
 
 // A monitor recording to the files given, its Com 1 open. The files outlive the window.
 struct RecordingMonitor {
@@ -73,15 +145,11 @@ private slots:
             << kUtcPlus3 << 0;
         QTest::newRow("empty file -> header written")
             << QByteArray("") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 0;
-        const QByteArray earlier = kHeader + "2026-12-05T09:00:00+03:00,1,1,1,record,x\r\n";
         QTest::newRow("earlier recording -> appended, no second header")
-            << earlier << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 0;
-        // A crash or power cut in the middle of a line: inside an open quote,
-        // every later line would otherwise read as part of that one field.
-        const QByteArray torn = "2026-12-05T09:00:01+03:00,1,1,1,record,\"1,1\r\n";
+            << kEarlier << QList<QByteArray>{""} << kEarlier + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 0;
         QTest::newRow("torn last line inside a quote -> cut back, new lines after the last whole one")
-            << earlier + torn << QList<QByteArray>{""} << earlier + first + "0,0,0,silent,\r\n" << kUtcPlus3
-            << int(torn.size());
+            << kEarlier + kTornLine << QList<QByteArray>{""} << kEarlier + first + "0,0,0,silent,\r\n" << kUtcPlus3
+            << int(kTornLine.size());
         QTest::newRow("torn header -> cut, header written whole")
             << QByteArray("time,A,B") << QList<QByteArray>{""} << kHeader + first + "0,0,0,silent,\r\n" << kUtcPlus3 << 8;
         QTest::newRow("clock west of UTC -> negative offset with minutes")
@@ -121,70 +189,137 @@ private slots:
         QCOMPARE(contentsOf(path), after);
     }
 
-    void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow_data()
+    void refusedStartChangesNothing_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // %1 is a fresh folder
-        QTest::addColumn<QString>("stderrLine");
-        QTest::addColumn<int>("status"); // 2 for a refused file, 1 without a display
+        QTest::addColumn<QStringList>("arguments"); // %1 is a fresh folder, %2 its name, %3 the X display
+        QTest::addColumn<int>("display");
+        QTest::addColumn<QString>("said"); // a line of stderr: ours the only one, or one of Qt's own
+        QTest::addColumn<int>("status"); // 2 refused, 1 no platform, 0 started (and then stopped)
 
-        QTest::newRow("record into another program's CSV -> refused, file untouched")
-            << QStringList{"--record", "%1/other.csv"}
-            << "--record \"%1/other.csv\": not a recording of this program (its first line is not time,A,B,C,outcome,text)" << 2;
+        const QString program = QStringLiteral("sensor-monitor: ");
+        QTest::newRow("record into another program's CSV -> refused")
+            << QStringList{"--record", "%1/other.csv"} << int(ProgramDisplay::Unset)
+            << program + "--record \"%1/other.csv\": not a recording of this program (its first line is not time,A,B,C,outcome,text)" << 2;
         QTest::newRow("record into a folder -> refused")
-            << QStringList{"--record", "%1"} << "--record \"%1\": is a directory" << 2;
+            << QStringList{"--record", "%1"} << int(ProgramDisplay::Unset) << program + "--record \"%1\": is a directory" << 2;
         QTest::newRow("capture into a missing folder -> refused")
-            << QStringList{"--capture", "%1/missing/raw.bin"}
-            << "--capture \"%1/missing/raw.bin\": No such file or directory" << 2;
+            << QStringList{"--capture", "%1/missing/raw.bin"} << int(ProgramDisplay::Unset)
+            << program + "--capture \"%1/missing/raw.bin\": No such file or directory" << 2;
         QTest::newRow("capture into a read-only file -> refused")
-            << QStringList{"--capture", "%1/locked.bin"} << "--capture \"%1/locked.bin\": Permission denied" << 2;
-        QTest::newRow("good record file, capture into a folder -> refused")
-            << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << "--capture \"%1\": is a directory" << 2;
+            << QStringList{"--capture", "%1/locked.bin"} << int(ProgramDisplay::Unset)
+            << program + "--capture \"%1/locked.bin\": Permission denied" << 2;
+        QTest::newRow("new record file, capture into a folder -> refused, the record file never made")
+            << QStringList{"--record", "%1/ok.csv", "--capture", "%1"} << int(ProgramDisplay::Unset)
+            << program + "--capture \"%1\": is a directory" << 2;
         QTest::newRow("record into a FIFO nobody reads -> refused at once, never waited for")
-            << QStringList{"--record", "%1/fifo"} << "--record \"%1/fifo\": a FIFO that no program reads: start its reader first" << 2;
-        QTest::newRow("record and capture into one file by two paths -> refused, the new file removed")
-            << QStringList{"--record", "%1/one.csv", "--capture", "%1/../%2/one.csv"}
-            << "--capture \"%1/../%2/one.csv\": the same file as --record \"%1/one.csv\"" << 2;
-        QTest::newRow("no display, record into a new file, capture into another's -> status 1, no file made or changed")
-            << QStringList{"-platform", "xcb", "--record", "%1/new.csv", "--capture", "%1/other.csv"}
-            << "no display to show the window on (DISPLAY \"\", WAYLAND_DISPLAY \"\"); headless, try xvfb-run" << 1;
+            << QStringList{"--record", "%1/fifo"} << int(ProgramDisplay::Unset)
+            << program + "--record \"%1/fifo\": a FIFO that no program reads: start its reader first" << 2;
+        QTest::newRow("record and capture into one new file by two paths -> refused, nothing made")
+            << QStringList{"--record", "%1/one.csv", "--capture", "%1/../%2/one.csv"} << int(ProgramDisplay::Unset)
+            << program + "--capture \"%1/../%2/one.csv\": the same file as --record \"%1/one.csv\"" << 2;
+        QTest::newRow("torn record, capture into a missing folder -> refused, the torn line kept")
+            << QStringList{"--record", "%1/torn.csv", "--capture", "/nonexistent/x.bin"} << int(ProgramDisplay::Unset)
+            << program + "--capture \"/nonexistent/x.bin\": No such file or directory" << 2;
+        QTest::newRow("new capture file, record into a missing folder -> refused, the capture file never made")
+            << QStringList{"--capture", "%1/new.bin", "--record", "%1/missing/r.csv"} << int(ProgramDisplay::Unset)
+            << program + "--record \"%1/missing/r.csv\": No such file or directory" << 2;
+        QTest::newRow("torn record, --publish to a wildcard topic -> refused, the torn line kept")
+            << QStringList{"--record", "%1/torn.csv", "--publish", "mqtt://127.0.0.1/lab/+/x"} << int(ProgramDisplay::Unset)
+            << QString() /* one line, in the URL check's own words */ << 2;
+        const QString noDisplay = program + "no display to show the window on (DISPLAY \"%3\", WAYLAND_DISPLAY \"\"); headless, try xvfb-run";
+        QTest::newRow("no display, torn record, new capture -> status 1, nothing made or cut")
+            << QStringList{"-platform", "xcb", "--record", "%1/torn.csv", "--capture", "%1/new.bin"} << int(ProgramDisplay::Unset)
+            << noDisplay << 1;
+        QTest::newRow("a display nobody serves -> status 1, the display said to be missing")
+            << QStringList{"-platform", "xcb", "--record", "%1/torn.csv"} << int(ProgramDisplay::Unserved) << noDisplay << 1;
+        QTest::newRow("-platform nosuchplatform on a display that answers -> status 1, Qt's words name the plugin")
+            << QStringList{"-platform", "nosuchplatform", "--record", "%1/torn.csv"} << int(ProgramDisplay::Served)
+            << "qt.qpa.plugin: Could not find the Qt platform plugin \"nosuchplatform\" in \"\"" << 1;
+        QTest::newRow("an X server that turns the program away -> status 1, Qt's words, not a missing display")
+            << QStringList{"-platform", "xcb", "--record", "%1/torn.csv"} << int(ProgramDisplay::Refusing)
+            << "qt.qpa.xcb: could not connect to display %3" << 1;
+        QTest::newRow("torn record, nothing refused -> started, the torn line cut and said")
+            << QStringList{"--record", "%1/torn.csv"} << int(ProgramDisplay::Unset)
+            << program + "--record \"%1/torn.csv\": cut " + QString::number(kTornLine.size()) + " bytes of an incomplete last line"
+            << 0;
     }
 
-    void refusedFileOrNoDisplayEndsTheProgramBeforeAnyWindow()
+    void refusedStartChangesNothing()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, stderrLine);
+        QFETCH(int, display);
+        QFETCH(QString, said);
         QFETCH(int, status);
         // Run as an ordinary user, as people do: root may write anywhere.
         RERUN_AS_NOBODY_WHEN_ROOT();
 
         QTemporaryDir dir;
-        const QByteArray other = "name,age\r\nBob,3\r\n";
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("other.csv")), other));
+        const QString folderName = QFileInfo(dir.path()).fileName();
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("other.csv")), "name,age\r\nBob,3\r\n"));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("torn.csv")), kEarlier + kTornLine));
         const QString locked = dir.filePath(QStringLiteral("locked.bin"));
         QVERIFY(writeFile(locked, {}));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
-        arguments.replaceInStrings(QStringLiteral("%2"), QFileInfo(dir.path()).fileName());
-        arguments.replaceInStrings(QStringLiteral("%1"), dir.path());
+        const QMap<QString, QByteArray> before = filesIn(dir.path());
 
-        // No display at all; a refused file is refused first, as a program
-        // that got as far as a window would never end.
-        QProcess program;
+        // The program's display: QT_QPA_PLATFORM as every test has it, and
+        // DISPLAY as the row wants it; no X cookie of the user's.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("XAUTHORITY"), dir.filePath(QStringLiteral("no-cookies")));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path()); // or Qt warns that it is unset
-        program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(SENSOR_MONITOR_PROGRAM), arguments);
-        QVERIFY(program.waitForFinished(30000));
+        const auto shownOn = ProgramDisplay(display);
+        std::optional<XServer> server;
+        QString displayName;
+        if (shownOn == ProgramDisplay::Unserved)
+            displayName = QStringLiteral(":32767"); // beyond any that Xvfb's -displayfd hands out
+        if (shownOn == ProgramDisplay::Served || shownOn == ProgramDisplay::Refusing) {
+            if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+                QSKIP("Xvfb is not installed: no X server to try this row on");
+            server.emplace(shownOn == ProgramDisplay::Refusing);
+            QVERIFY2(!server->display.isEmpty(), qPrintable(server->problem));
+            displayName = server->display;
+        }
+        if (!displayName.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), displayName);
+        const auto filledIn = [&](QString text) {
+            return text.replace(QStringLiteral("%3"), displayName).replace(QStringLiteral("%2"), folderName)
+                .replace(QStringLiteral("%1"), dir.path());
+        };
+        said = filledIn(said);
+        for (QString &argument : arguments)
+            argument = filledIn(argument);
 
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), status);
-        QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
-                 QStringLiteral("sensor-monitor: ") + stderrLine.arg(dir.path(), QFileInfo(dir.path()).fileName()) + u'\n');
-        QCOMPARE(contentsOf(dir.filePath(QStringLiteral("other.csv"))), other);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"locked.bin", "other.csv"}));
+        QProcess monitor;
+        monitor.setProcessEnvironment(environment);
+        monitor.start(QStringLiteral(SENSOR_MONITOR_PROGRAM), arguments);
+        QString shown;
+        if (status == 0) {
+            // The cut is told once it is made and nothing can refuse the start any more.
+            QTRY_VERIFY_WITH_TIMEOUT((shown += QString::fromLocal8Bit(monitor.readAllStandardError())).contains(u'\n'), 30000);
+            monitor.kill();
+            QVERIFY(monitor.waitForFinished(30000));
+        } else {
+            QVERIFY(monitor.waitForFinished(30000));
+            QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(monitor.exitCode(), status);
+        }
+        shown += QString::fromLocal8Bit(monitor.readAllStandardError());
+        // A refusal of ours is one line; Qt's own words are several, among them the row's.
+        const QStringList lines = shown.split(u'\n', Qt::SkipEmptyParts);
+        if (said.isEmpty() || said.startsWith(u"sensor-monitor: ")) {
+            QVERIFY2(said.isEmpty() || lines.value(0) == said, qPrintable(shown));
+            QVERIFY2(status == 0 || lines.size() == 1, qPrintable(shown));
+        } else {
+            QVERIFY2(lines.contains(said) && !shown.contains(u"no display"), qPrintable(shown));
+        }
+        QMap<QString, QByteArray> after = before;
+        if (status == 0)
+            after[QStringLiteral("torn.csv")] = kEarlier;
+        QCOMPARE(filesIn(dir.path()), after);
     }
 
     void captureKeepsEveryByteOfABurst()

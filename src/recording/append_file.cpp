@@ -27,6 +27,8 @@ QString openErrorText(int error)
         return QStringLiteral("is a directory");
     case ENXIO:
         return QStringLiteral("a FIFO that no program reads: start its reader first");
+    case EEXIST:
+        return QStringLiteral("made by another program while the monitor started");
     default:
         return hostText(error);
     }
@@ -64,6 +66,10 @@ bool AppendFile::cutBackTo(qint64 size)
 
 bool AppendFile::isSameFileAs(const AppendFile &other) const
 {
+    if (m_toCreate && other.m_toCreate) {
+        const QString mine = folderAndName();
+        return !mine.isEmpty() && mine == other.folderAndName();
+    }
     if (!isWriting() || !other.isWriting())
         return false;
 #ifdef Q_OS_UNIX
@@ -77,19 +83,71 @@ bool AppendFile::isSameFileAs(const AppendFile &other) const
 }
 
 #ifdef Q_OS_UNIX
-// Opened first and judged by what was opened (fstat), so that nothing can
-// change between a check and the opening. Never truncates; never waits for
-// a FIFO's reader (O_NONBLOCK: without one the opening fails at once).
-QString AppendFile::openForAppend(const QString &path)
+namespace {
+
+constexpr int kAppendFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Why a file cannot be made in the folder of `path`; empty when it can.
+QString folderRefusal(const QString &path)
 {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+    struct stat info = {};
+    if (::stat(folder.constData(), &info) != 0)
+        return hostText(errno);
+    if (!S_ISDIR(info.st_mode))
+        return hostText(ENOTDIR);
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return hostText(errno);
+    return {};
+}
+
+} // namespace
+
+// A file that exists is opened at once and judged by what was opened
+// (fstat), so that nothing can change between a check and the opening.
+// Never truncates; never waits for a FIFO's reader (O_NONBLOCK: without one
+// the opening fails at once).
+QString AppendFile::judgeForAppend(const QString &path)
+{
+    m_path = path;
     const QByteArray name = QFile::encodeName(path);
-    const int flags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int handle = ::open(name.constData(), flags | O_CREAT | O_EXCL, 0666);
-    m_created = handle >= 0;
-    if (handle < 0 && errno == EEXIST)
-        handle = ::open(name.constData(), flags);
+    struct stat link = {};
+    if (::lstat(name.constData(), &link) != 0) {
+        if (errno != ENOENT)
+            return hostText(errno);
+        m_toCreate = true;
+        return folderRefusal(path);
+    }
+    const int handle = ::open(name.constData(), kAppendFlags);
     if (handle < 0)
         return openErrorText(errno);
+    return adopt(handle);
+}
+
+// Made only if still missing: a file that appeared since it was judged was
+// not judged, and is refused.
+QString AppendFile::create()
+{
+    if (!m_toCreate)
+        return {};
+    const int handle = ::open(QFile::encodeName(m_path).constData(), kAppendFlags | O_CREAT | O_EXCL, 0666);
+    if (handle < 0)
+        return openErrorText(errno);
+    m_toCreate = false;
+    m_created = true;
+    return adopt(handle);
+}
+
+QString AppendFile::folderAndName() const
+{
+    struct stat folder = {};
+    if (::stat(QFile::encodeName(QFileInfo(m_path).path()).constData(), &folder) != 0)
+        return {};
+    return QStringLiteral("%1:%2/%3").arg(folder.st_dev).arg(folder.st_ino).arg(QFileInfo(m_path).fileName());
+}
+
+QString AppendFile::adopt(int handle)
+{
     struct stat info = {};
     if (::fstat(handle, &info) != 0) {
         const int error = errno;
@@ -99,7 +157,6 @@ QString AppendFile::openForAppend(const QString &path)
     m_stream = !S_ISREG(info.st_mode);
     if (!m_stream)
         ::fcntl(handle, F_SETFL, O_APPEND);
-    m_path = path;
     if (!m_file.open(handle, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(handle);
         return m_file.errorString();
@@ -181,15 +238,41 @@ void AppendFile::syncWhenDue()
         fail(isDiskFull(errno), hostText(errno));
 }
 #else
-QString AppendFile::openForAppend(const QString &path)
+QString AppendFile::judgeForAppend(const QString &path)
 {
+    m_path = path;
     const QFileInfo info(path);
     if (info.isDir())
         return QStringLiteral("is a directory");
+    if (!info.exists()) {
+        m_toCreate = true;
+        return QFileInfo(info.path()).isDir() ? QString() : QStringLiteral("no such folder");
+    }
+    return adopt(-1);
+}
+
+QString AppendFile::create()
+{
+    if (!m_toCreate)
+        return {};
+    if (QFileInfo::exists(m_path))
+        return QStringLiteral("made by another program while the monitor started");
+    m_toCreate = false;
+    m_created = true;
+    return adopt(-1);
+}
+
+QString AppendFile::folderAndName() const
+{
+    const QFileInfo info(m_path);
+    return QFileInfo(info.path()).canonicalFilePath() + u'/' + info.fileName();
+}
+
+QString AppendFile::adopt([[maybe_unused]] int handle)
+{
+    const QFileInfo info(m_path);
     m_stream = info.exists() && !info.isFile();
-    m_created = !info.exists();
-    m_path = path;
-    m_file.setFileName(path);
+    m_file.setFileName(m_path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered | (m_stream ? QIODevice::NotOpen : QIODevice::Append)))
         return m_file.errorString();
     return {};
@@ -221,6 +304,7 @@ void AppendFile::syncWhenDue() {}
 
 void AppendFile::abandon()
 {
+    m_toCreate = false;
     if (!m_file.isOpen())
         return;
     stopWatching();

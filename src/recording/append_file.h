@@ -7,7 +7,8 @@
 #include <QSocketNotifier>
 #include <QString>
 
-// A file the monitor only ever appends to. Each piece goes to the operating
+// A file the monitor only ever appends to. It is judged first and created
+// later, so that a start called off for any reason leaves no file behind. Each piece goes to the operating
 // system in one unbuffered write, so what a tick wrote survives the program
 // being killed, and reaches the disk itself (fdatasync) at most a second
 // later, so that a full disk or a pulled stick is noticed at the tick it
@@ -28,11 +29,16 @@ public:
     bool isWriting() const;
     QString path() const;
 
-    // Whether both are open on one and the same file, whatever the paths.
+    // Whether both name one and the same file, whatever the paths: both
+    // open on it, or both to create it in one folder.
     bool isSameFileAs(const AppendFile &other) const;
 
+    // Creates the file that judging found missing (an existing one is open
+    // already); the reason when it cannot, empty when it is open.
+    QString create();
+
     // Closes the file and, when this run created it, removes it again: for
-    // a start that is called off.
+    // a start that is called off. A file still to be made never will be.
     void abandon();
 
 signals:
@@ -41,16 +47,23 @@ signals:
     void failed(const QString &path, bool diskFull, const QString &reason);
 
 protected:
-    // Opens (creating) `path` for appending, in one step with the checks of
-    // what was opened; the reason when it cannot, empty when it is open. A
-    // FIFO that nobody reads is refused rather than waited for.
-    QString openForAppend(const QString &path);
+    // Judges `path` without creating or changing anything: a file that
+    // exists is opened for appending and checked by what was opened; for a
+    // missing one, its folder must let it be made. The reason when it
+    // cannot be used, empty when it can. A FIFO that nobody reads is
+    // refused rather than waited for.
+    QString judgeForAppend(const QString &path);
     void append(const QByteArray &bytes);
     bool isRegularFile() const { return isWriting() && !m_stream; }
     // Cuts a regular file back to `size` bytes; false when it cannot.
     bool cutBackTo(qint64 size);
 
 private:
+    // Takes the opened file over, a pipe or FIFO watched for room. Where
+    // there are no descriptors the handle is -1 and the file is opened by its path.
+    QString adopt(int handle);
+    // The folder (as the system knows it, whatever the path) and the name of a file still to be made.
+    QString folderAndName() const;
     int descriptor() const;
     void writeOut(const QByteArray &bytes);
     void drainWaiting();
@@ -60,6 +73,7 @@ private:
 
     QFile m_file;
     QString m_path; // as given: a file opened by its descriptor has no name
+    bool m_toCreate = false; // judged missing and not made yet
     bool m_created = false; // the file did not exist before it was opened
     bool m_stream = false;  // a pipe, FIFO or device: nothing to seek or cut back
     QByteArray m_waiting;   // for a stream: written, not yet taken by its reader

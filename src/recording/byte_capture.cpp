@@ -1,8 +1,8 @@
 #include "recording/byte_capture.h"
 
-QString ByteCapture::open(const QString &path)
+QString ByteCapture::judge(const QString &path)
 {
-    return openForAppend(path);
+    return judgeForAppend(path);
 }
 
 void ByteCapture::capture(const QByteArray &bytes)

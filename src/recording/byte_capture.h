@@ -9,8 +9,9 @@ class ByteCapture : public AppendFile {
 public:
     using AppendFile::AppendFile;
 
-    // Opens `path`; the reason when it cannot, empty when open.
-    QString open(const QString &path);
+    // Judges `path` without creating or changing anything; the reason when
+    // it cannot be used, empty when it can.
+    QString judge(const QString &path);
 
     void capture(const QByteArray &bytes);
 };

@@ -50,38 +50,38 @@ qint64 endOfLastCompleteLine(QFile &file)
 
 } // namespace
 
-QString TickRecorder::open(const QString &path)
+QString TickRecorder::judge(const QString &path)
 {
     if (QString reason = foreignFileReason(path); !reason.isEmpty())
         return reason;
-    if (QString reason = openForAppend(path); !reason.isEmpty())
+    if (QString reason = judgeForAppend(path); !reason.isEmpty())
         return reason;
-    if (QString reason = repairTail(); !reason.isEmpty()) {
-        abandon();
-        return reason;
-    }
-    return {};
+    return measureTornTail();
 }
 
 // A run that ended in the middle of a line (a crash, a power cut) left it
-// incomplete: it is cut off, or every later line would be read as part of it.
-QString TickRecorder::repairTail()
+// incomplete: it must go, or every later line would be read as part of it.
+QString TickRecorder::measureTornTail()
 {
     m_headerDue = true;
-    m_repairNotice.clear();
     if (!isRegularFile())
         return {};
     QFile existing(path());
     if (!existing.open(QIODevice::ReadOnly))
         return existing.errorString();
-    const qint64 size = existing.size();
-    const qint64 complete = endOfLastCompleteLine(existing);
-    if (complete < size) {
-        if (!cutBackTo(complete))
-            return QStringLiteral("cannot cut back its incomplete last line");
-        m_repairNotice = QStringLiteral("cut %1 bytes of an incomplete last line").arg(size - complete);
-    }
-    m_headerDue = complete == 0;
+    m_completeEnd = endOfLastCompleteLine(existing);
+    m_tornBytes = existing.size() - m_completeEnd;
+    m_headerDue = m_completeEnd == 0;
+    return {};
+}
+
+QString TickRecorder::cutTornTail()
+{
+    if (m_tornBytes <= 0)
+        return {};
+    if (!cutBackTo(m_completeEnd))
+        return QStringLiteral("cannot cut back its incomplete last line");
+    m_repairNotice = QStringLiteral("cut %1 bytes of an incomplete last line").arg(std::exchange(m_tornBytes, 0));
     return {};
 }
 

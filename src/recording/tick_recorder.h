@@ -11,20 +11,26 @@ class TickRecorder : public AppendFile {
 public:
     using AppendFile::AppendFile;
 
-    // Opens `path`; the reason when it cannot or must not, empty when open.
-    QString open(const QString &path);
+    // Judges `path` without creating or changing anything; the reason when
+    // it cannot or must not be used, empty when it can.
+    QString judge(const QString &path);
+
+    // Cuts off the incomplete last line that judging found, once the start
+    // can no longer be called off; the reason when it cannot.
+    QString cutTornTail();
 
     // Appends the row; the header goes out with the first line written
     // into an empty file.
     void record(const TickRow &row);
 
-    // What the opening repaired, for one line on stderr: empty when the
-    // file ended with a complete line.
+    // What cutTornTail() cut, for one line on stderr: empty when nothing was.
     QString repairNotice() const;
 
 private:
-    QString repairTail();
+    QString measureTornTail();
 
     bool m_headerDue = false;
+    qint64 m_completeEnd = 0; // where the last complete line ends
+    qint64 m_tornBytes = 0;   // after it: an incomplete line to cut off
     QString m_repairNotice;
 };
