@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <array>
+#include <cctype>
 
 namespace {
 
@@ -87,12 +88,60 @@ PortAssignment portAssignment(const QString &value)
     return {digit.unicode() - u'0', value.mid(equals + 1), {}};
 }
 
+// "--record: given twice; expected --record FILE once": an option that takes
+// one value, given more often, leaves which one counts to a guess.
+QString repeatedOptionText(const QCommandLineOption &option, qsizetype times)
+{
+    const QString name = option.names().constFirst();
+    const QString given = times == 2 ? QStringLiteral("twice") : QStringLiteral("%1 times").arg(times);
+    return QStringLiteral("--%1: given %2; expected --%1 %3 once").arg(name, given, option.valueName());
+}
+
 QString badPortText(const QString &value, const QString &reason)
 {
     return QStringLiteral("--port \"%1\": %2; expected --port N=DEVICE with N from %3 to %4, once per N")
-        .arg(value, reason)
-        .arg(kFirstPort)
-        .arg(kLastPort);
+        .arg(value, reason, QString::number(kFirstPort), QString::number(kLastPort));
+}
+
+// Read no further: a bundle of every public authority is a quarter of that,
+// and a device such as /dev/zero would never end.
+constexpr qint64 kMostCaFileBytes = 4 * 1024 * 1024;
+
+// Whether `text` holds a PEM certificate in one of the forms that OpenSSL
+// reads as an authority: base64 between its BEGIN and END lines, decoding to
+// DER (which starts with a SEQUENCE, 0x30).
+bool holdsPemCertificate(const QByteArray &text)
+{
+    for (const QByteArray label : {"CERTIFICATE", "TRUSTED CERTIFICATE", "X509 CERTIFICATE"}) {
+        const QByteArray begin = "-----BEGIN " + label + "-----";
+        const QByteArray end = "-----END " + label + "-----";
+        for (qsizetype from = text.indexOf(begin); from >= 0; from = text.indexOf(begin, from + 1)) {
+            const qsizetype bodyStart = from + begin.size();
+            const qsizetype bodyEnd = text.indexOf(end, bodyStart);
+            if (bodyEnd < 0)
+                break;
+            QByteArray body = text.mid(bodyStart, bodyEnd - bodyStart);
+            body.removeIf([](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+            const auto der = QByteArray::fromBase64Encoding(body, QByteArray::AbortOnBase64DecodingErrors);
+            if (der && der.decoded.startsWith('\x30'))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Why --publish-ca FILE cannot be the authority; empty when it can.
+QString caFileProblem(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot be read: %1").arg(file.errorString());
+    const QByteArray text = file.read(kMostCaFileBytes);
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("cannot be read: %1").arg(file.errorString());
+    if (!holdsPemCertificate(text))
+        return QStringLiteral("holds no certificate; expected a PEM file with -----BEGIN CERTIFICATE-----");
+    return {};
 }
 
 // --publish URL and --publish-ca FILE checked together; the problem as the
@@ -111,8 +160,8 @@ BrokerUrlParse brokerUrlFrom(const QString &text, const QString &caPath)
         return parse;
     if (!parse.url.tls)
         return {{}, QStringLiteral("--publish-ca \"%1\": only an mqtts:// broker has a certificate to check").arg(caPath)};
-    if (QFile ca(caPath); !ca.open(QIODevice::ReadOnly))
-        return {{}, QStringLiteral("--publish-ca \"%1\": cannot be read: %2").arg(caPath, ca.errorString())};
+    if (const QString problem = caFileProblem(caPath); !problem.isEmpty())
+        return {{}, QStringLiteral("--publish-ca \"%1\": %2").arg(caPath, problem)};
     parse.url.caPath = caPath;
     return parse;
 }
@@ -161,6 +210,11 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     if (!parser.positionalArguments().isEmpty())
         return MonitorVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; see --help").arg(parser.positionalArguments().first()));
 
+    for (const QCommandLineOption &singleValueOption : {recordOption, captureOption, publishOption, publishCaOption}) {
+        if (const qsizetype times = parser.values(singleValueOption).size(); times > 1)
+            return MonitorVerdict::usageError(repeatedOptionText(singleValueOption, times));
+    }
+
     MonitorVerdict verdict;
     MonitorOptions &options = verdict.options;
     options.demo = parser.isSet(demoOption);
@@ -168,8 +222,11 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
         const auto [port, device, problem] = portAssignment(value);
         if (port == 0)
             return MonitorVerdict::usageError(badPortText(value, problem));
-        if (options.ports.count(port) != 0)
-            return MonitorVerdict::usageError(badPortText(value, QStringLiteral("Com %1 is given twice").arg(port)));
+        if (const auto given = options.ports.find(port); given != options.ports.end()) {
+            const QString first = QStringLiteral("%1=%2").arg(port).arg(given->second);
+            return MonitorVerdict::usageError(badPortText(
+                value, QStringLiteral("Com %1 is already given as \"%2\", and a port opens one device").arg(QString::number(port), first)));
+        }
         if (options.demo && port == kFirstPort)
             return MonitorVerdict::usageError(badPortText(value, QStringLiteral("with --demo, Com 1 is the demo device")));
         options.ports[port] = device;
