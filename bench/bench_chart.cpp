@@ -1,6 +1,6 @@
 // Time of one sampling tick's scroll on the 3 x 20 grid, and of a whole tick:
 // the scroll and the chart's repaint. Run:
-//   QT_QPA_PLATFORM=offscreen build/<dir>/bench/bench_chart
+//   QT_QPA_PLATFORM=offscreen build/<dir>/bench/bench_chart [DIVISOR]
 #include "chart/chart_scroll.h"
 #include "chart/grap_chart.h"
 #include "setup/setup_chart.h"
@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QTextStream>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -63,7 +64,9 @@ int main(int argc, char *argv[])
 
     ChartGrid grid;
     Init_Chart(grid, 3, 20);
-    constexpr int kScrolls = 10000;
+    // An optional first argument scales the counts down, for a profiler.
+    const int divisor = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1;
+    const int kScrolls = 10000 / divisor;
     int tick = 0;
     report(out, "scrollAndAppend, 3 x 20 grid", kScrolls,
            microsecondsPerCall(kScrolls, [&tick](int k) { tick = k; }, [&grid, &tick] { scrollOnce(grid, tick); }));
@@ -76,7 +79,7 @@ int main(int argc, char *argv[])
 
     // Every tick gets a fresh sample, as in the running program.
     const auto noPreparation = [](int) {};
-    constexpr int kTicks = 2000;
+    const int kTicks = 2000 / divisor;
     QImage picture(chart.size(), QImage::Format_ARGB32_Premultiplied);
     report(out, "one tick: scroll + paint the chart into an image", kTicks,
            microsecondsPerCall(kTicks, noPreparation, [&chart, &picture, &tick] {

@@ -6,7 +6,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QPainter>
-#include <QPolygonF>
+#include <QPaintDevice>
 
 namespace {
 
@@ -24,22 +24,19 @@ QFont chartFont()
     return font;
 }
 
-// One column's line as the pieces that lie inside the plot: a value beyond
+// One column's line as the segments that lie inside the plot: a value beyond
 // the scale cuts the line at the plot's edge and it goes on where it returns.
-QList<QPolygonF> visiblePieces(const ChartGrid &grid, const ChartLayout &layout, int column)
+QList<QLineF> visibleSegments(const ChartGrid &grid, const ChartLayout &layout, int column)
 {
-    QList<QPolygonF> pieces;
+    QList<QLineF> segments;
     QPointF previous = layout.pointAt(1, grid.valueAt(1, column));
     for (int r = 2; r <= grid.rowCount(); ++r) {
         const QPointF next = layout.pointAt(r, grid.valueAt(r, column));
-        if (const std::optional<QLineF> inside = clipSegment(QLineF(previous, next), layout.plot)) {
-            if (pieces.isEmpty() || pieces.last().last() != inside->p1())
-                pieces.append(QPolygonF{inside->p1()});
-            pieces.last().append(inside->p2());
-        }
+        if (const std::optional<QLineF> inside = clipSegment(QLineF(previous, next), layout.plot))
+            segments.append(*inside);
         previous = next;
     }
-    return pieces;
+    return segments;
 }
 
 } // namespace
@@ -96,9 +93,26 @@ const ChartLayout &GrapChart::layout()
     if (m_shape != shape) {
         m_layout = ChartLayout::of(shape, QFontMetricsF(font()));
         m_shape = std::move(shape);
+        m_background = QPixmap();
+        m_rowLabelPictures.clear();
         ++m_layoutCount;
     }
     return m_layout;
+}
+
+const QPixmap &GrapChart::background(double pixelRatio)
+{
+    if (!m_background.isNull() && m_background.devicePixelRatio() == pixelRatio)
+        return m_background;
+    m_background = QPixmap(size() * pixelRatio);
+    m_background.setDevicePixelRatio(pixelRatio);
+    m_background.fill(Qt::white);
+    QPainter painter(&m_background);
+    painter.setFont(font());
+    paintGrid(painter);
+    paintValueLabels(painter);
+    paintLegend(painter);
+    return m_background;
 }
 
 // A scroll writes the grid about four hundred times; one repaint is asked
@@ -124,12 +138,9 @@ void GrapChart::paintEvent(QPaintEvent *)
     ++m_paintCount;
     layout();
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    paintGrid(painter);
-    paintValueLabels(painter);
+    painter.drawPixmap(0, 0, background(painter.device()->devicePixelRatioF()));
     paintRowLabels(painter);
     paintSeries(painter);
-    paintLegend(painter);
 }
 
 void GrapChart::paintGrid(QPainter &painter) const
@@ -157,29 +168,51 @@ void GrapChart::paintValueLabels(QPainter &painter) const
         painter.drawText(mark.textBox, Qt::AlignRight | Qt::AlignVCenter, mark.text);
 }
 
-void GrapChart::paintRowLabels(QPainter &painter) const
+// Labels move one row a tick: each is drawn once, into a picture of its own,
+// when it first appears, and the picture is kept while any row shows it.
+void GrapChart::paintRowLabels(QPainter &painter)
 {
-    painter.save();
-    painter.setPen(kTextColour);
-    painter.rotate(-90);
+    const double pixelRatio = painter.device()->devicePixelRatioF();
+    QHash<QString, QPixmap> shown;
     for (int r = 1; r <= static_cast<int>(m_layout.rowLabelBoxes.size()); ++r) {
         const QString label = m_grid.rowLabelAt(r);
-        if (!label.isEmpty())
-            painter.drawText(m_layout.rowLabelBoxes[static_cast<std::size_t>(r - 1)], Qt::AlignRight | Qt::AlignVCenter, label);
+        if (label.isEmpty())
+            continue;
+        // The box turned back a quarter to the right, onto the screen.
+        const QRectF &box = m_layout.rowLabelBoxes[static_cast<std::size_t>(r - 1)];
+        const QRectF onScreen(box.top(), -box.right(), box.height(), box.width());
+        QPixmap picture = m_rowLabelPictures.value(label);
+        if (picture.isNull() || picture.devicePixelRatio() != pixelRatio)
+            picture = rowLabelPicture(label, onScreen.size(), pixelRatio);
+        painter.drawPixmap(onScreen.topLeft(), picture);
+        shown.insert(label, picture);
     }
-    painter.restore();
+    m_rowLabelPictures.swap(shown);
+}
+
+QPixmap GrapChart::rowLabelPicture(const QString &label, QSizeF size, double pixelRatio) const
+{
+    QPixmap picture((size * pixelRatio).toSize());
+    picture.setDevicePixelRatio(pixelRatio);
+    picture.fill(Qt::white); // the band under the plot is white
+    QPainter painter(&picture);
+    painter.setFont(font());
+    painter.setPen(kTextColour);
+    painter.translate(0, size.height());
+    painter.rotate(-90);
+    painter.drawText(QRectF(0, 0, size.height(), size.width()), Qt::AlignRight | Qt::AlignVCenter, label);
+    return picture;
 }
 
 void GrapChart::paintSeries(QPainter &painter) const
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     for (int c = 1; c <= m_grid.columnCount(); ++c) {
-        painter.setPen(QPen(seriesColour(c), kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        for (const QPolygonF &piece : visiblePieces(m_grid, m_layout, c))
-            painter.drawPolyline(piece);
+        // Separate segments with square caps, which close the joints: Qt's
+        // raster engine draws those itself, where a polyline or round caps go
+        // through its general path stroker at ten times the cost.
+        painter.setPen(QPen(seriesColour(c), kLineWidth, Qt::SolidLine, Qt::SquareCap));
+        painter.drawLines(visibleSegments(m_grid, m_layout, c));
     }
-    painter.restore();
 }
 
 void GrapChart::paintLegend(QPainter &painter) const

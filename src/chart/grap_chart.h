@@ -3,7 +3,9 @@
 #include "chart/chart_grid.h"
 #include "chart/chart_layout.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPixmap>
 #include <QWidget>
 
 #include <optional>
@@ -34,8 +36,10 @@ private:
 
 // The chart widget: owns the grid and paints it, one line per column over a
 // fixed or fitted value axis, row labels along the bottom, a legend of column
-// labels on the right. Where things stand is worked out again only when the
-// size, the font or the grid's shape changes; however many cells change
+// labels on the right. Where things stand, and the picture of what does not
+// move (background, grid, axis labels, legend), are made again only when the
+// size, the font, the pixel ratio or the grid's shape changes; a tick paints
+// that picture, the row labels and the lines. However many cells change
 // before control returns to the event loop, the widget paints once.
 class GrapChart : public QWidget {
     Q_OBJECT
@@ -90,16 +94,20 @@ protected:
 
 private:
     void gridChanged();
+    const QPixmap &background(double pixelRatio);
     void paintGrid(QPainter &painter) const;
     void paintValueLabels(QPainter &painter) const;
-    void paintRowLabels(QPainter &painter) const;
-    void paintSeries(QPainter &painter) const;
     void paintLegend(QPainter &painter) const;
+    void paintRowLabels(QPainter &painter);
+    QPixmap rowLabelPicture(const QString &label, QSizeF size, double pixelRatio) const;
+    void paintSeries(QPainter &painter) const;
 
     ChartGrid m_grid;
     ValueScale *m_valueScale = nullptr;
     std::optional<ChartShape> m_shape;
     ChartLayout m_layout;
+    QPixmap m_background; // null when the layout has changed since it was made
+    QHash<QString, QPixmap> m_rowLabelPictures;
     bool m_repaintAsked = false;
     int m_paintCount = 0;
     int m_layoutCount = 0;
