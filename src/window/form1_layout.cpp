@@ -7,14 +7,17 @@
 #include "window/port_combo_box.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 namespace {
@@ -60,6 +63,23 @@ QFont labelFont()
     font.setBold(true);
     return font;
 }
+
+// The gap between a radio button's indicator and its caption, narrowed so that
+// "115200" fits its 57 pixels. A style sheet says the same at the cost of Qt's
+// style-sheet engine and its parser: a megabyte more at start.
+class NarrowRadioSpacing : public QProxyStyle {
+public:
+    explicit NarrowRadioSpacing(QObject *owner)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+        setParent(owner);
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        return metric == PM_RadioButtonLabelSpacing ? 2 : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 struct SpeedPlace {
     const char *caption;
@@ -111,15 +131,16 @@ void Form1::createControls()
     m_portList->view()->setAccessibleName(QStringLiteral("Список COM портов"));
 
     m_speedGroup = new QButtonGroup(this);
+    // Made after the frame, so that it outlives the buttons that use it.
+    auto *speedStyle = new NarrowRadioSpacing(this);
     for (int k = 0; k < kSpeedCount; ++k) {
         const SpeedPlace &speed = kSpeedPlaces[k];
         m_speeds[k] = place(new QRadioButton(QLatin1String(speed.caption), m_frame), indexed("Spd_baud", k),
                             twips(speed.left, speed.top, 855, 375));
         m_speeds[k]->setAccessibleName(QStringLiteral("Скорость %1 бит/с").arg(QLatin1String(speed.caption)));
+        m_speeds[k]->setStyle(speedStyle);
         m_speedGroup->addButton(m_speeds[k], k);
     }
-    // A narrow gap after the indicator lets "115200" fit its 57 pixels.
-    m_frame->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
     m_speeds[0]->setChecked(true);
 
     m_raw = place(new QLineEdit(this), QStringLiteral("Resive"), twips(7800, 6840, 4575, 285));
