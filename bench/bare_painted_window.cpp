@@ -60,7 +60,9 @@ int main(int argc, char *argv[])
     window.setFixedSize(916, 546);
     at(new PaintedChart(&window), 8, 8, 897, 441);
     auto *group = at(new QGroupBox(QStringLiteral("Параметры COM порта"), &window), 8, 456, 417, 81);
-    at(new QComboBox(group), 8, 16, 129, 21)->addItem(QStringLiteral("Выберите COM порт"));
+    auto *ports = at(new QComboBox(group), 8, 16, 129, 21);
+    ports->setEditable(true); // the monitor's shows a prompt in its edit area
+    ports->addItem(QStringLiteral("Com 1"));
     at(new QPushButton(QStringLiteral("Открыть порт"), group), 8, 48, 129, 25);
     const char *speeds[]{"2400", "9600", "19200", "57600", "4800", "14400", "38400", "115200"};
     for (int k = 0; k < 8; ++k)
