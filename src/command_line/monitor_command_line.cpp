@@ -151,10 +151,10 @@ BrokerUrlParse brokerUrlFrom(const QString &text, const QString &caPath)
     BrokerUrlParse parse = parseBrokerUrl(text);
     if (!parse.problem.isEmpty())
         return {{}, QStringLiteral("--publish \"%1\": %2; expected mqtt://[USER@]HOST[:PORT]/TOPIC or mqtts://...")
-                        .arg(text, parse.problem)};
+                        .arg(shownBrokerUrl(text), parse.problem)};
 #ifdef SENSOR_MONITOR_MQTT_NO_TLS
     if (parse.url.tls)
-        return {{}, QStringLiteral("--publish \"%1\": this build has no TLS; only mqtt:// can be used").arg(text)};
+        return {{}, QStringLiteral("--publish \"%1\": this build has no TLS; only mqtt:// can be used").arg(shownBrokerUrl(text))};
 #endif
     if (caPath.isEmpty())
         return parse;
@@ -208,7 +208,8 @@ MonitorVerdict parseMonitorCommandLine(const QStringList &arguments)
     if (parser.isSet(versionOption))
         return MonitorVerdict::exitWith(0, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), SENSOR_MONITOR_VERSION), false);
     if (!parser.positionalArguments().isEmpty())
-        return MonitorVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; see --help").arg(parser.positionalArguments().first()));
+        return MonitorVerdict::usageError(QStringLiteral("unexpected argument \"%1\"; see --help")
+                                              .arg(shownBrokerUrl(parser.positionalArguments().first())));
 
     for (const QCommandLineOption &singleValueOption : {recordOption, captureOption, publishOption, publishCaOption}) {
         if (const qsizetype times = parser.values(singleValueOption).size(); times > 1)
