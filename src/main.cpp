@@ -4,6 +4,7 @@
 #include "app/termination_signals.h"
 #include "command_line/console.h"
 #include "command_line/monitor_options.h"
+#include "publishing/broker_password.h"
 #include "publishing/mqtt_publisher.h"
 #include "reception/reception_state.h"
 #include "recording/recording.h"
@@ -56,6 +57,8 @@ int main(int argc, char *argv[])
     if (!verdict.run)
         return verdict.printMessage();
     const MonitorOptions &options = verdict.options;
+    // Out of the environment before any other thread runs.
+    const QByteArray brokerPassword = options.publish ? takeBrokerPassword() : QByteArray();
     // A reader of --record or --capture that goes away stops that file, not the program.
     ignoreBrokenPipes();
 
@@ -79,7 +82,7 @@ int main(int argc, char *argv[])
     // The MQTT library is not even loaded unless --publish asks for it.
     std::unique_ptr<MqttPublisher> publisher;
     if (options.publish) {
-        publisher = std::make_unique<MqttPublisher>(*options.publish, qgetenv("SENSOR_MONITOR_MQTT_PASSWORD"));
+        publisher = std::make_unique<MqttPublisher>(*options.publish, brokerPassword);
         if (const QString &problem = publisher->libraryProblem(); !problem.isEmpty())
             return endWith(QStringLiteral("sensor-monitor: --publish: cannot load the MQTT library: %1\n").arg(problem), 1);
     }
