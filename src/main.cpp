@@ -83,8 +83,8 @@ int main(int argc, char *argv[])
     std::unique_ptr<MqttPublisher> publisher;
     if (options.publish) {
         publisher = std::make_unique<MqttPublisher>(*options.publish, brokerPassword);
-        if (const QString &problem = publisher->libraryProblem(); !problem.isEmpty())
-            return endWith(QStringLiteral("sensor-monitor: --publish: cannot load the MQTT library: %1\n").arg(problem), 1);
+        if (const QString &problem = publisher->problem(); !problem.isEmpty())
+            return endWith(QStringLiteral("sensor-monitor: --publish: %1\n").arg(problem), 1);
     }
     if (const QString refusal = startRecording(recording); !refusal.isEmpty())
         return endWith(refusal, 2);

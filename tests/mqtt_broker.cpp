@@ -14,6 +14,25 @@ namespace {
 
 constexpr int kStartMs = 10000;
 
+// MQTT's packet types, the high nibble of a packet's first byte.
+constexpr int kConnect = 1;
+constexpr int kPublish = 3;
+constexpr int kPingRequest = 12;
+const QByteArray kConnectAccepted("\x20\x03\x00\x00\x00", 5); // CONNACK: no session, success, no properties
+const QByteArray kPingResponse("\xd0\x00", 2);
+
+// The length of the first whole packet in `bytes`; 0 while it is incomplete.
+qsizetype wholePacketLength(const QByteArray &bytes)
+{
+    qsizetype remaining = 0;
+    for (qsizetype i = 1; i < bytes.size() && i <= 4; ++i) {
+        remaining |= qsizetype(bytes[i] & 0x7f) << (7 * (i - 1));
+        if ((bytes[i] & 0x80) == 0)
+            return bytes.size() >= 1 + i + remaining ? 1 + i + remaining : 0;
+    }
+    return 0;
+}
+
 // Started as root, mosquitto would become the user "mosquitto", who may not
 // read the test's files: it stays whoever runs the test.
 QString currentUserName()
@@ -146,5 +165,35 @@ void MqttSubscriber::readOutput()
             continue;
         }
         m_messages << line;
+    }
+}
+
+WithholdingBroker::WithholdingBroker()
+{
+    m_server.listen(QHostAddress::LocalHost);
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+        while (QTcpSocket *client = m_server.nextPendingConnection()) {
+            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client] { take(client); });
+            QObject::connect(client, &QTcpSocket::disconnected, client, [this, client] {
+                m_received.remove(client);
+                client->deleteLater();
+            });
+        }
+    });
+}
+
+void WithholdingBroker::take(QTcpSocket *client)
+{
+    QByteArray &received = m_received[client];
+    received += client->readAll();
+    while (const qsizetype length = wholePacketLength(received)) {
+        const int type = (quint8(received[0]) >> 4);
+        if (type == kConnect)
+            client->write(kConnectAccepted);
+        else if (type == kPingRequest)
+            client->write(kPingResponse);
+        else if (type == kPublish)
+            ++m_publishCount;
+        received.remove(0, length);
     }
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QHash>
 #include <QProcess>
 #include <QStringList>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <memory>
+
+class QTcpSocket;
 
 // Debian's mosquitto broker on a free loopback port, with a configuration
 // written into a folder of its own; stopped (and restartable on the same
@@ -54,4 +58,23 @@ private:
     bool m_subscribed = false;
 
     void readOutput();
+};
+
+// A broker that keeps the connection and acknowledges no message: on the
+// loopback, it answers CONNECT (MQTT 5) and PINGREQ and counts each PUBLISH,
+// so that a client's messages in flight can be counted on the wire.
+class WithholdingBroker {
+public:
+    WithholdingBroker();
+
+    int port() const { return m_server.serverPort(); }
+    // PUBLISH packets received, on every connection.
+    int publishCount() const { return m_publishCount; }
+
+private:
+    QHash<QTcpSocket *, QByteArray> m_received;
+    int m_publishCount = 0;
+    QTcpServer m_server; // last, so that its connections end while the above still stand
+
+    void take(QTcpSocket *client);
 };

@@ -16,6 +16,13 @@ void PendingTicks::push(QByteArray payload)
     m_payloads.push_back(std::move(payload));
 }
 
+QByteArray PendingTicks::takeOldest()
+{
+    QByteArray oldest = std::move(m_payloads.front());
+    m_payloads.pop_front();
+    return oldest;
+}
+
 std::vector<QByteArray> PendingTicks::takeAll()
 {
     std::vector<QByteArray> all(std::make_move_iterator(m_payloads.begin()), std::make_move_iterator(m_payloads.end()));

@@ -16,6 +16,8 @@ public:
     explicit PendingTicks(std::size_t capacity = kHourOfTicks) : m_capacity(capacity) {}
 
     void push(QByteArray payload);
+    // The oldest waiting message, taken out; the queue must not be empty.
+    QByteArray takeOldest();
     // All waiting messages, oldest first; the queue is empty after.
     std::vector<QByteArray> takeAll();
     // Messages dropped since the last call; the count starts again at 0.

@@ -20,11 +20,3 @@ QString captureStoppedText(const QString &path, bool diskFull)
     return QStringLiteral("Запись принятых байтов в файл %1 остановлена: %2. Наблюдение продолжается.")
         .arg(path, reasonText(diskFull));
 }
-
-QString publishingStoppedText(const QString &broker, const QString &topic, bool topicRefused)
-{
-    const QString reason = topicRefused ? QStringLiteral("брокер запретил публикацию в тему %1").arg(topic)
-                                        : QStringLiteral("брокер не принял имя пользователя или пароль");
-    return QStringLiteral("Публикация показаний на брокер %1 остановлена: %2. Наблюдение продолжается.")
-        .arg(broker, reason);
-}

@@ -7,7 +7,3 @@
 // goes on.
 QString recordingStoppedText(const QString &path, bool diskFull);
 QString captureStoppedText(const QString &path, bool diskFull);
-
-// The box shown when the broker of --publish refuses the login (`topic`
-// false) or the topic: it names the broker and says that monitoring goes on.
-QString publishingStoppedText(const QString &broker, const QString &topic, bool topicRefused);
