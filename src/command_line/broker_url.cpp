@@ -59,12 +59,12 @@ QString topicProblem(const QByteArray &topic)
 {
     if (topic.isEmpty())
         return QStringLiteral("no TOPIC after the host");
+    if (topic.size() > kMaxTopicBytes)
+        return QStringLiteral("the topic is %1 bytes long; at most %2 leave room for its \"/status\"").arg(topic.size()).arg(kMaxTopicBytes);
     if (const QString problem = mqttStringProblem(topic, QStringLiteral("the topic")); !problem.isEmpty())
         return problem;
     if (topic.contains('+') || topic.contains('#'))
         return QStringLiteral("the topic \"%1\" holds a wildcard (+ or #); a message goes to one topic").arg(QString::fromUtf8(topic));
-    if (topic.size() > kMaxTopicBytes)
-        return QStringLiteral("the topic is %1 bytes long; at most %2 leave room for its \"/status\"").arg(topic.size()).arg(kMaxTopicBytes);
     return {};
 }
 
