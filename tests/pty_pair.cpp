@@ -2,6 +2,8 @@
 
 #include "sim/raw_pty.h"
 
+#include <QProcess>
+
 #include <cerrno>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -95,4 +97,21 @@ void PtyPair::hangUp()
         ::close(m_master);
         m_master = -1;
     }
+}
+
+QString lockFileOf(QString device)
+{
+    if (device.startsWith(u"/dev/"))
+        device.remove(0, 5);
+    return QStringLiteral("/var/lock/LCK..") + device.replace(u'/', u'_');
+}
+
+qint64 deadPid()
+{
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ended.waitForStarted();
+    const qint64 pid = ended.processId();
+    ended.waitForFinished();
+    return pid;
 }

@@ -49,3 +49,10 @@ private:
     int m_slave = -1;
     QString m_slavePath;
 };
+
+// Where UUCP programs and the serial port module lock a device:
+// "/var/lock/LCK..pts_3" for /dev/pts/3.
+QString lockFileOf(QString device);
+
+// The pid of a process that has ended, as a stale lock file names it.
+qint64 deadPid();

@@ -79,25 +79,6 @@ QByteArray lockFileContents(const QString &form, qint64 pid)
     return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
 }
 
-// Where the serial port module and UUCP programs lock a device: "pts_3" for /dev/pts/3.
-QString lockFileOf(QString device)
-{
-    if (device.startsWith(u"/dev/"))
-        device.remove(0, 5);
-    return QStringLiteral("/var/lock/LCK..") + device.replace(u'/', u'_');
-}
-
-// The pid of a process that has ended.
-qint64 deadPid()
-{
-    QProcess ended;
-    ended.start(QStringLiteral("true"));
-    ended.waitForStarted();
-    const qint64 pid = ended.processId();
-    ended.waitForFinished();
-    return pid;
-}
-
 } // namespace
 
 class TestSerial : public QObject {
@@ -404,8 +385,6 @@ private slots:
             << "uucp" << "live" << 0 << "device numbers" << "second node" << true;
         QTest::newRow("UUCP lock file, dead holder -> stale, replaced by ours, opens")
             << "uucp" << "dead" << 0 << "device" << "device" << false;
-        QTest::newRow("binary pid, dead holder -> stale, replaced by ours, opens")
-            << "binary" << "dead" << 0 << "device" << "device" << false;
         QTest::newRow("flock on the device, opened through a second node -> refused naming the holder, never opened")
             << "flock" << "live" << 0 << "device" << "second node" << true;
         QTest::newRow("by-id style link to a free device -> the device opened and locked under its own name")
@@ -499,9 +478,13 @@ private slots:
         QVERIFY(ours.open(QIODevice::ReadOnly));
         QCOMPARE(ours.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
         QVERIFY(!QFile::exists(lockFileOf(link)));
+        // A second copy of the monitor is refused by our flock and names us from our lock file.
         MSComm other;
         other.setDeviceMap({{QStringLiteral("1"), device}});
         QCOMPARE(errorNumberOf([&] { other.setPortOpen(true); }), 8005);
+        QCOMPARE(other.lastOpenFailure().reason, OpenFailure::FlockHeld);
+        QCOMPARE(other.lastOpenFailure().holder, QCoreApplication::applicationName());
+        QCOMPARE(other.lastOpenFailure().holderPid, QCoreApplication::applicationPid());
         line.comm.setPortOpen(false);
         QVERIFY(!QFile::exists(lockFileOf(device)));
     }
