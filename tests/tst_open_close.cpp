@@ -6,11 +6,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
-#include <QSysInfo>
 
 #include <sys/stat.h>
 #include <termios.h>
@@ -86,7 +84,7 @@ private slots:
         QTest::newRow("no entry chosen -> invalid port 0")
             << 0 << "none" << QStringLiteral("Невозможно Открыть Com порт 0") << QStringList{"нет"};
         QTest::newRow("Com 2 on a vanished device -> invalid port 2")
-            << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/"};
+            << 2 << "vanished" << QStringLiteral("Невозможно Открыть Com порт 2") << QStringList{"/dev/ttyNoSuchDevice7"};
         QTest::newRow("Com 4 held by another opener -> repeated attempt naming it")
             << 4 << "held" << busy << QStringList{"занято программой tst_open_close (PID"};
         QTest::newRow("Com 4 flocked by another program -> repeated attempt naming it, its line left as it set it")
@@ -150,32 +148,37 @@ private slots:
 
     // A run killed as root leaves its lock file behind, and an ordinary user may
     // not remove it: the box names that file and how to remove it, never the
-    // dead holder. Root plants the lock and re-runs the test as user nobody.
+    // dead holder. Root leaves the lock of its own opening with a pid that is
+    // gone, re-runs the test as user nobody, then opens over it as usual.
     void staleLockOfAStoppedRunIsNamedWithItsRemedy()
     {
         const char *deviceVariable = "STALE_LOCK_DEVICE";
-        const auto lockPathFor = [](QString device) { return QStringLiteral("/var/lock/LCK..") + device.mid(5).replace(u'/', u'_'); };
         if (runningAsRoot()) {
             if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
                 QSKIP("no lock directory /var/lock on this host");
-            PtyPair device;
-            QFile lock(lockPathFor(device.slavePath()));
+            Monitor killed;
+            const QString lockPath = lockFileOf(killed.device.slavePath());
             const auto removeLock = qScopeGuard([&] {
-                lock.remove();
+                QFile::remove(lockPath);
                 qunsetenv(deviceVariable);
             });
-            QProcess stopped;
-            stopped.start(QStringLiteral("true"));
-            QVERIFY(stopped.waitForStarted() && stopped.processId() > 0);
-            const qint64 deadPid = stopped.processId();
-            QVERIFY(stopped.waitForFinished());
-            QCOMPARE(::chmod(QFile::encodeName(device.slavePath()).constData(), 0666), 0);
-            qputenv(deviceVariable, device.slavePath().toLocal8Bit());
-            QVERIFY(writeFile(lock.fileName(),
-                              QStringLiteral("%1\nsensor-monitor\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toLocal8Bit()));
-            RERUN_AS_NOBODY_WHEN_ROOT();
+            killed.openPort(1);
+            const QByteArray lock = contentsOf(lockPath);
+            QVERIFY2(lock.startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'), lock.constData());
+            killed.press();
+            QVERIFY(writeFile(lockPath, QByteArray::number(deadPid()) + lock.sliced(lock.indexOf('\n'))));
+            QCOMPARE(::chmod(QFile::encodeName(killed.device.slavePath()).constData(), 0666), 0);
+            qputenv(deviceVariable, killed.device.slavePath().toLocal8Bit());
+            const UnprivilegedRun nobody = rerunAsNobody(QTest::currentTestFunction());
+            if (!nobody.available)
+                QSKIP("running as root and setpriv is not installed: cannot try the lock as an ordinary user");
+            QVERIFY2(nobody.passed, qPrintable(nobody.output));
+            killed.press();
+            QVERIFY(killed.looksOpen());
+            killed.press();
+            return;
         }
-        const QString lockPath = lockPathFor(qEnvironmentVariable(deviceVariable));
+        const QString lockPath = lockFileOf(qEnvironmentVariable(deviceVariable));
         if (!qEnvironmentVariableIsSet(deviceVariable) || !QFile::exists(lockPath))
             QSKIP("only root can leave a lock file that this user cannot remove");
         Monitor monitor;
