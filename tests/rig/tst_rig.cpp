@@ -6,7 +6,6 @@
 #include "monitor.h"
 #include "test_files.h"
 #include "recording/recording.h"
-#include "unprivileged.h"
 #include "window/port_messages.h"
 
 #include <QDir>
@@ -16,9 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <csignal>
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
 
@@ -110,7 +107,7 @@ struct RigMonitor : MonitorWindow {
     ~RigMonitor() { closeBoxes(); }
 
     // The host sends `record` on `line`; the tick runs by hand once the port has it.
-    bool tick(const QByteArray &record, const QString &line = QStringLiteral("usb"))
+    bool tick(const QByteArray &record, const QString &line)
     {
         timer.stop();
         askHost(QStringLiteral("send %1 %2").arg(line, QString::fromLatin1(record.toBase64())));
@@ -122,23 +119,6 @@ struct RigMonitor : MonitorWindow {
     QByteArray file(const char *name) const { return contentsOf(files.filePath(QString::fromLatin1(name))); }
     QString tooltip(int port) const { return ports.itemData(port - 1, Qt::ToolTipRole).toString(); }
 };
-
-// Another copy of the monitor holding Com 1, for the lock-file checks.
-int holdComOne()
-{
-    MonitorWindow monitor;
-    monitor.form.show();
-    monitor.openPort(1);
-    std::puts(monitor.comm.PortOpen() ? "held" : "refused");
-    std::fflush(stdout);
-    return QApplication::exec();
-}
-
-bool waitForLine(QProcess &process, const QByteArray &line)
-{
-    return QTest::qWaitFor([&] { return process.readAllStandardOutput().contains(line) || process.state() == QProcess::NotRunning; }, 10000)
-        && process.state() == QProcess::Running;
-}
 
 } // namespace
 
@@ -173,40 +153,45 @@ private slots:
 
     void openingSetsTheSpeedAndModemLinesAndRecordsPlot_data()
     {
+        QTest::addColumn<QString>("line"); // usb: Com 1, the adapter; uart: Com 3, the 16550 under test
         QTest::addColumn<int>("speedIndex");
         for (int k = 0; k < 8; ++k)
-            QTest::newRow(qPrintable(QStringLiteral("%1 bit/s").arg(kSpeeds[k]))) << k;
+            QTest::addRow("adapter at %d bit/s -> that speed, DTR and RTS up then down, plotted and kept", kSpeeds[k])
+                << "usb" << k;
+        QTest::newRow("16550 at 115200 bit/s -> plotted and kept") << "uart" << 7;
     }
 
     // The adapter gets the speed and DTR and RTS rise at the opening and
-    // fall at the closing; what the host sends is plotted and kept.
+    // fall at the closing (the 16550's line is not traced); what the host
+    // sends is plotted and kept.
     void openingSetsTheSpeedAndModemLinesAndRecordsPlot()
     {
+        QFETCH(QString, line);
         QFETCH(int, speedIndex);
-        const int speed = kSpeeds[speedIndex];
+        const bool adapter = line == u"usb";
         RigMonitor monitor;
         monitor.chooseSpeed(speedIndex);
         askHost(QStringLiteral("mark"));
-        monitor.openPort(1);
+        monitor.openPort(adapter ? 1 : 3);
         QVERIFY(monitor.looksOpen());
         monitor.timer.stop(); // the ticks below are the only ones
         const QStringList opening = adapterLineEvents();
         qInfo("the adapter's line at the opening: %s", qPrintable(opening.join(u' ')));
-        QVERIFY2(tracedSpeedNear(opening, speed) != 0, qPrintable(opening.join(u' ')));
-        QVERIFY2(opening.contains(u"dtr:1") && opening.contains(u"rts:1"), qPrintable(opening.join(u' ')));
+        QVERIFY2(!adapter || tracedSpeedNear(opening, kSpeeds[speedIndex]) != 0, qPrintable(opening.join(u' ')));
+        QVERIFY2(!adapter || (opening.contains(u"dtr:1") && opening.contains(u"rts:1")), qPrintable(opening.join(u' ')));
 
         const QByteArray first = QByteArray::number(speedIndex) + ",300,1023\r\n";
         const QByteArray second = QByteArray::number(speedIndex + 500) + ",-7,8\r\n";
-        QVERIFY(monitor.tick(first));
+        QVERIFY(monitor.tick(first, line));
         QCOMPARE(monitor.lastRow(), (QList<int>{speedIndex, 300, 1023}));
-        QVERIFY(monitor.tick(second));
+        QVERIFY(monitor.tick(second, line));
         QCOMPARE(monitor.lastRow(), (QList<int>{speedIndex + 500, -7, 8}));
 
         askHost(QStringLiteral("mark"));
         monitor.press();
         QVERIFY(monitor.looksClosed());
         const QStringList closing = adapterLineEvents();
-        QVERIFY2(closing.contains(u"dtr:0") && closing.contains(u"rts:0"), qPrintable(closing.join(u' ')));
+        QVERIFY2(!adapter || (closing.contains(u"dtr:0") && closing.contains(u"rts:0")), qPrintable(closing.join(u' ')));
 
         QCOMPARE(monitor.file("bytes.bin"), first + second);
         const QList<QByteArray> lines = monitor.file("ticks.csv").split('\n');
@@ -215,24 +200,11 @@ private slots:
         QVERIFY2(lines[3].contains("," + QByteArray::number(speedIndex + 500) + ",-7,8,record,"), lines[3].constData());
     }
 
-    // The 16550 under test, Com 3, carries records as the adapter does.
-    void recordsOverTheUartPlot()
-    {
-        RigMonitor monitor;
-        monitor.chooseSpeed(7);
-        monitor.openPort(3);
-        QVERIFY(monitor.looksOpen());
-        QVERIFY(monitor.tick("12,34,56\r\n", QStringLiteral("uart")));
-        QCOMPARE(monitor.lastRow(), (QList<int>{12, 34, 56}));
-        monitor.press();
-        QVERIFY(monitor.looksClosed());
-    }
-
     void lostAdapterIsReportedOnceAndReopens_data()
     {
         QTest::addColumn<QString>("loss");
-        QTest::newRow("unplugged (QMP device_del)") << QStringLiteral("unplug");
-        QTest::newRow("cable pulled (socket closed)") << QStringLiteral("pull");
+        QTest::newRow("unplugged (QMP device_del) -> one box, port closed, reopens") << QStringLiteral("unplug");
+        QTest::newRow("cable pulled (socket closed) -> one box, port closed, reopens") << QStringLiteral("pull");
     }
 
     // One box in Russian naming the device, the port closed and its
@@ -275,95 +247,6 @@ private slots:
         QVERIFY(monitor.looksClosed());
     }
 
-    void refusedOpeningNamesItsCauseAndLeavesTheLineAlone_data()
-    {
-        QTest::addColumn<QString>("cause"); // away, flock (a program at 115200 that only flocks), instance
-        QTest::addColumn<QString>("text");
-        const QString busy = QStringLiteral("Повторная попытка Открыть Com порт");
-        QTest::newRow("adapter unplugged -> invalid port 1, the device named")
-            << "away" << QStringLiteral("Невозможно Открыть Com порт 1");
-        QTest::newRow("flock holder -> repeated attempt, its line as it set it") << "flock" << busy;
-        QTest::newRow("second instance -> repeated attempt, its name and PID from its lock file") << "instance" << busy;
-    }
-
-    void refusedOpeningNamesItsCauseAndLeavesTheLineAlone()
-    {
-        QFETCH(QString, cause);
-        QFETCH(QString, text);
-        QProcess holder;
-        if (cause == u"away") {
-            askHost(QStringLiteral("unplug"));
-            QTRY_VERIFY_WITH_TIMEOUT(!adapterPresent(), 10000);
-        } else {
-            QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
-            if (cause == u"flock")
-                holder.start(QStringLiteral("/bin/sh"),
-                             {QStringLiteral("-c"), QStringLiteral("stty -F %1 115200 clocal raw && exec flock -o %1 sh -c 'echo held; exec sleep 600'").arg(kAdapter)});
-            else
-                startHolder(holder);
-            QVERIFY(waitForLine(holder, "held"));
-        }
-        const auto endHolder = qScopeGuard([&] {
-            holder.kill();
-            holder.waitForFinished();
-        });
-        RigMonitor monitor;
-        if (cause == u"away")
-            monitor.form.assignPort(1, kAdapter);
-        monitor.chooseSpeed(2);
-        askHost(QStringLiteral("mark"));
-        monitor.openPort(1);
-        QVERIFY(monitor.looksClosed());
-        QVERIFY(monitor.shownBox());
-        QCOMPARE(monitor.shownBox()->text(), text);
-        const QString detail = monitor.shownBox()->informativeText();
-        const QStringList events = adapterLineEvents();
-        if (cause == u"away") {
-            QVERIFY2(detail.contains(kAdapter), qPrintable(detail));
-            askHost(QStringLiteral("plug"));
-            QTRY_VERIFY_WITH_TIMEOUT(adapterPresent(), 10000);
-        } else if (cause == u"flock") {
-            QVERIFY2(events.isEmpty(), qPrintable(QStringLiteral("the holder's line was changed: ") + events.join(u' ')));
-        } else {
-            QVERIFY2(detail.startsWith(QStringLiteral("Устройство %1 занято программой %2 (PID %3)")
-                                           .arg(kAdapter, QCoreApplication::applicationName())
-                                           .arg(holder.processId())),
-                     qPrintable(detail));
-        }
-    }
-
-    // After a copy of the monitor was killed: another user is told which
-    // lock file is left and how to remove it; the same user opens as usual.
-    void lockLeftByAKilledInstance()
-    {
-        if (!runningAsRoot()) {
-            RigMonitor monitor;
-            monitor.openPort(1);
-            QVERIFY(monitor.looksClosed());
-            QVERIFY(monitor.shownBox());
-            QCOMPARE(monitor.shownBox()->text(), QStringLiteral("Повторная попытка Открыть Com порт"));
-            QVERIFY2(monitor.shownBox()->informativeText().contains(QStringLiteral("LCK..ttyUSB0")),
-                     qPrintable(monitor.shownBox()->informativeText()));
-            return;
-        }
-        QVERIFY(QTest::qWaitFor(adapterPresent, 10000));
-        QProcess holder;
-        startHolder(holder);
-        QVERIFY(waitForLine(holder, "held"));
-        ::kill(pid_t(holder.processId()), SIGKILL);
-        holder.waitForFinished();
-        ::chmod(QFile::encodeName(kAdapter).constData(), 0666);
-        const UnprivilegedRun other = rerunAsNobody(QTest::currentTestFunction());
-        QVERIFY2(other.available && other.passed, qPrintable(QStringLiteral("as user nobody: ") + other.output));
-
-        RigMonitor monitor;
-        monitor.openPort(1);
-        QVERIFY(monitor.looksOpen());
-        QVERIFY(monitor.tick("1,2,3\r\n"));
-        QCOMPARE(monitor.lastRow(), (QList<int>{1, 2, 3}));
-        monitor.press();
-    }
-
 private:
     static void startUdev()
     {
@@ -371,23 +254,8 @@ private:
         QProcess::execute(QStringLiteral("/bin/udevadm"), {QStringLiteral("trigger"), QStringLiteral("--action=add")});
         QProcess::execute(QStringLiteral("/bin/udevadm"), {QStringLiteral("settle")});
     }
-
-    static void startHolder(QProcess &holder)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("RIG_HOLD_COM1"), QStringLiteral("1"));
-        holder.setProcessEnvironment(environment);
-        holder.start(QCoreApplication::applicationFilePath(), {});
-    }
 };
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("RIG_HOLD_COM1"))
-        return holdComOne();
-    RigTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(RigTest)
 
 #include "tst_rig.moc"
