@@ -99,9 +99,6 @@ private slots:
         QTest::newRow("a CH341 by vendor id, an ACM board without one, ttyS0 -> both adapters first, by name")
             << QList<HostPortName>{{"ttyS0"}, {"ttyCH341USB0", true}, {"ttyACM0"}}
             << QStringList{"ttyACM0", "ttyCH341USB0", "ttyS0"};
-        QTest::newRow("macOS cu.usbserial-1410 with vendor id, cu.Bluetooth -> the adapter first")
-            << QList<HostPortName>{{"cu.Bluetooth-Incoming-Port"}, {"cu.usbserial-1410", true}}
-            << QStringList{"cu.usbserial-1410", "cu.Bluetooth-Incoming-Port"};
     }
 
     void hostDevicesGetPortNumbersUsbFirstInNaturalOrder()
