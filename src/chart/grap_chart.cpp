@@ -93,26 +93,28 @@ const ChartLayout &GrapChart::layout()
     if (m_shape != shape) {
         m_layout = ChartLayout::of(shape, QFontMetricsF(font()));
         m_shape = std::move(shape);
-        m_background = QPixmap();
+        m_fixedTextsRatio = 0;
         m_rowLabelPictures.clear();
         ++m_layoutCount;
     }
     return m_layout;
 }
 
-const QPixmap &GrapChart::background(double pixelRatio)
+// The axis's labels and the legend's texts, each drawn into a picture of its
+// own once per layout and pixel ratio: a laid-out text costs far more to draw
+// than its picture, and the pictures together are a small part of the chart.
+void GrapChart::paintFixedTexts(QPainter &painter, double pixelRatio)
 {
-    if (!m_background.isNull() && m_background.devicePixelRatio() == pixelRatio)
-        return m_background;
-    m_background = QPixmap(size() * pixelRatio);
-    m_background.setDevicePixelRatio(pixelRatio);
-    m_background.fill(Qt::white);
-    QPainter painter(&m_background);
-    painter.setFont(font());
-    paintGrid(painter);
-    paintValueLabels(painter);
-    paintLegend(painter);
-    return m_background;
+    if (m_fixedTextsRatio != pixelRatio) {
+        m_fixedTexts.clear();
+        for (const ChartLayout::Mark &mark : m_layout.marks)
+            m_fixedTexts.push_back({mark.textBox.topLeft(), textPicture(mark.text, mark.textBox.size(), pixelRatio, Qt::AlignRight)});
+        for (const ChartLayout::LegendEntry &entry : m_layout.legend)
+            m_fixedTexts.push_back({entry.textBox.topLeft(), textPicture(entry.text, entry.textBox.size(), pixelRatio, Qt::AlignLeft)});
+        m_fixedTextsRatio = pixelRatio;
+    }
+    for (const PlacedPicture &text : m_fixedTexts)
+        painter.drawPixmap(text.at, text.picture);
 }
 
 // A scroll writes the grid about four hundred times; one repaint is asked
@@ -138,41 +140,37 @@ void GrapChart::paintEvent(QPaintEvent *)
     ++m_paintCount;
     layout();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background(painter.device()->devicePixelRatioF()));
-    paintRowLabels(painter);
+    const double pixelRatio = painter.device()->devicePixelRatioF();
+    painter.fillRect(rect(), Qt::white);
+    paintGrid(painter);
+    paintLegendMarkers(painter);
+    paintFixedTexts(painter, pixelRatio);
+    paintRowLabels(painter, pixelRatio);
     paintSeries(painter);
 }
 
+// Lines one pixel wide along the axes, filled as rectangles: Qt fills those
+// row by row, where a drawn line goes pixel by pixel.
 void GrapChart::paintGrid(QPainter &painter) const
 {
     const QRectF &plot = m_layout.plot;
-    painter.setPen(QPen(kGridColour, 0));
-    for (const ChartLayout::Mark &mark : m_layout.marks)
-        painter.drawLine(QPointF(plot.left(), mark.y), QPointF(plot.right(), mark.y));
-    for (const double x : m_layout.dividerX)
-        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-
-    painter.setPen(QPen(kAxisColour, 0));
-    painter.drawLine(plot.bottomLeft(), plot.topLeft());
-    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
-    for (const ChartLayout::Mark &mark : m_layout.marks)
-        painter.drawLine(QPointF(plot.left() - m_layout.markLength, mark.y), QPointF(plot.left(), mark.y));
-    for (const double x : m_layout.dividerX)
-        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + m_layout.markLength));
-}
-
-void GrapChart::paintValueLabels(QPainter &painter) const
-{
-    painter.setPen(kTextColour);
-    for (const ChartLayout::Mark &mark : m_layout.marks)
-        painter.drawText(mark.textBox, Qt::AlignRight | Qt::AlignVCenter, mark.text);
+    const double tick = m_layout.markLength;
+    for (const ChartLayout::Mark &mark : m_layout.marks) {
+        painter.fillRect(QRectF(plot.left(), mark.y, plot.width(), 1), kGridColour);
+        painter.fillRect(QRectF(plot.left() - tick, mark.y, tick, 1), kAxisColour);
+    }
+    for (const double x : m_layout.dividerX) {
+        painter.fillRect(QRectF(x, plot.top(), 1, plot.height()), kGridColour);
+        painter.fillRect(QRectF(x, plot.bottom(), 1, tick), kAxisColour);
+    }
+    painter.fillRect(QRectF(plot.left(), plot.top(), 1, plot.height() + 1), kAxisColour);
+    painter.fillRect(QRectF(plot.left(), plot.bottom(), plot.width() + 1, 1), kAxisColour);
 }
 
 // Labels move one row a tick: each is drawn once, into a picture of its own,
 // when it first appears, and the picture is kept while any row shows it.
-void GrapChart::paintRowLabels(QPainter &painter)
+void GrapChart::paintRowLabels(QPainter &painter, double pixelRatio)
 {
-    const double pixelRatio = painter.device()->devicePixelRatioF();
     QHash<QString, QPixmap> shown;
     for (int r = 1; r <= static_cast<int>(m_layout.rowLabelBoxes.size()); ++r) {
         const QString label = m_grid.rowLabelAt(r);
@@ -183,24 +181,31 @@ void GrapChart::paintRowLabels(QPainter &painter)
         const QRectF onScreen(box.top(), -box.right(), box.height(), box.width());
         QPixmap picture = m_rowLabelPictures.value(label);
         if (picture.isNull() || picture.devicePixelRatio() != pixelRatio)
-            picture = rowLabelPicture(label, onScreen.size(), pixelRatio);
+            picture = textPicture(label, onScreen.size(), pixelRatio, Qt::AlignRight, TextDirection::Upwards);
         painter.drawPixmap(onScreen.topLeft(), picture);
         shown.insert(label, picture);
     }
     m_rowLabelPictures.swap(shown);
 }
 
-QPixmap GrapChart::rowLabelPicture(const QString &label, QSizeF size, double pixelRatio) const
+// A text in the chart's font on white (everything around the plot is white),
+// in a picture of `size`; upwards, it reads from the bottom, its end at the top.
+QPixmap GrapChart::textPicture(const QString &text, QSizeF size, double pixelRatio, Qt::Alignment alignment,
+                               TextDirection direction) const
 {
     QPixmap picture((size * pixelRatio).toSize());
     picture.setDevicePixelRatio(pixelRatio);
-    picture.fill(Qt::white); // the band under the plot is white
+    picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.setFont(font());
     painter.setPen(kTextColour);
-    painter.translate(0, size.height());
-    painter.rotate(-90);
-    painter.drawText(QRectF(0, 0, size.height(), size.width()), Qt::AlignRight | Qt::AlignVCenter, label);
+    QRectF box(QPointF(0, 0), size);
+    if (direction == TextDirection::Upwards) {
+        painter.translate(0, size.height());
+        painter.rotate(-90);
+        box = QRectF(0, 0, size.height(), size.width());
+    }
+    painter.drawText(box, alignment | Qt::AlignVCenter, text);
     return picture;
 }
 
@@ -215,15 +220,12 @@ void GrapChart::paintSeries(QPainter &painter) const
     }
 }
 
-void GrapChart::paintLegend(QPainter &painter) const
+void GrapChart::paintLegendMarkers(QPainter &painter) const
 {
     for (std::size_t k = 0; k < m_layout.legend.size(); ++k) {
-        const ChartLayout::LegendEntry &entry = m_layout.legend[k];
         const QColor colour = seriesColour(static_cast<int>(k) + 1);
         painter.setPen(colour.darker(150));
         painter.setBrush(colour);
-        painter.drawRect(entry.marker);
-        painter.setPen(kTextColour);
-        painter.drawText(entry.textBox, Qt::AlignLeft | Qt::AlignVCenter, entry.text);
+        painter.drawRect(m_layout.legend[k].marker);
     }
 }

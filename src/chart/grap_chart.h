@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <vector>
 
 // The vertical value scale of Grap_Chart, as a child object named
 // "ValueScale" so that tools can reach it through the meta-object system.
@@ -36,11 +37,12 @@ private:
 
 // The chart widget: owns the grid and paints it, one line per column over a
 // fixed or fitted value axis, row labels along the bottom, a legend of column
-// labels on the right. Where things stand, and the picture of what does not
-// move (background, grid, axis labels, legend), are made again only when the
-// size, the font, the pixel ratio or the grid's shape changes; a tick paints
-// that picture, the row labels and the lines. However many cells change
-// before control returns to the event loop, the widget paints once.
+// labels on the right. Where things stand, and the pictures of its texts, are
+// made again only when the size, the font, the pixel ratio or the grid's
+// shape changes (a row label's picture when the label first appears); a tick
+// fills the background and the grid, places the pictures and draws the lines.
+// However many cells change before control returns to the event loop, the
+// widget paints once.
 class GrapChart : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int ColumnCount READ columnCount WRITE setColumnCount)
@@ -94,19 +96,26 @@ protected:
 
 private:
     void gridChanged();
-    const QPixmap &background(double pixelRatio);
+    enum class TextDirection { Across, Upwards };
+    struct PlacedPicture {
+        QPointF at;
+        QPixmap picture;
+    };
+
     void paintGrid(QPainter &painter) const;
-    void paintValueLabels(QPainter &painter) const;
-    void paintLegend(QPainter &painter) const;
-    void paintRowLabels(QPainter &painter);
-    QPixmap rowLabelPicture(const QString &label, QSizeF size, double pixelRatio) const;
+    void paintLegendMarkers(QPainter &painter) const;
+    void paintFixedTexts(QPainter &painter, double pixelRatio);
+    void paintRowLabels(QPainter &painter, double pixelRatio);
     void paintSeries(QPainter &painter) const;
+    QPixmap textPicture(const QString &text, QSizeF size, double pixelRatio, Qt::Alignment alignment,
+                        TextDirection direction = TextDirection::Across) const;
 
     ChartGrid m_grid;
     ValueScale *m_valueScale = nullptr;
     std::optional<ChartShape> m_shape;
     ChartLayout m_layout;
-    QPixmap m_background; // null when the layout has changed since it was made
+    std::vector<PlacedPicture> m_fixedTexts; // axis labels and legend texts
+    double m_fixedTextsRatio = 0;            // 0 when the layout has changed since they were drawn
     QHash<QString, QPixmap> m_rowLabelPictures;
     bool m_repaintAsked = false;
     int m_paintCount = 0;
