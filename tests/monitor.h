@@ -1,14 +1,23 @@
 #pragma once
 
 #include "monitor_window.h"
-#include "pty_pair.h"
 
 #include <QTimeZone>
 
 #include <utility>
 
+// The device at the far end of the cable: a pseudo-terminal pair's master;
+// under Wine, COM1's far end as tools/windows/with-com1-pty.py keeps it.
+#ifdef Q_OS_WIN
+#include "com1_device.h"
+using TestDevice = Com1Device;
+#else
+#include "pty_pair.h"
+using TestDevice = PtyPair;
+#endif
+
 struct WiredDevice {
-    PtyPair device;
+    TestDevice device;
 };
 
 // The window shown, Com 1 a pseudo-terminal whose far end plays the device

@@ -198,11 +198,13 @@ private slots:
         QTest::addColumn<int>("ignoredAtStart"); // a signal ignored by the starter (nohup), raised first; 0: none
         QTest::newRow("EXIT -> port freed, program ends") << 0 << 0;
         QTest::newRow("close box -> port freed, program ends") << -1 << 0;
+#ifdef Q_OS_UNIX
         QTest::newRow("SIGINT (Ctrl-C) -> port freed, program ends") << SIGINT << 0;
         QTest::newRow("SIGTERM (kill) -> port freed, program ends") << SIGTERM << 0;
         QTest::newRow("SIGHUP (terminal closed) -> port freed, program ends") << SIGHUP << 0;
         QTest::newRow("SIGHUP under nohup, then SIGTERM -> the hang-up stays ignored, SIGTERM ends it")
             << SIGTERM << SIGHUP;
+#endif
     }
 
     void waysOutEndTheProgramAndFreeThePort()
@@ -242,10 +244,12 @@ private slots:
         if (way > 0)
             QCOMPARE(received.takeFirst().constFirst().toInt(), way);
         termination.reset();
+#ifdef Q_OS_UNIX
         if (ignoredAtStart != 0) {
             struct sigaction after = {};
             QVERIFY(::sigaction(ignoredAtStart, nullptr, &after) == 0 && after.sa_handler == SIG_IGN);
         }
+#endif
     }
 };
 
