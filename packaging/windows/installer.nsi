@@ -1,8 +1,12 @@
 ; The Windows installer: installs the portable folder per machine under
 ; Program Files, adds «Zulpex» and its demo to the Start menu, registers its
 ; uninstaller in Programs and Features; /S installs and uninstalls silently.
-; Built by tools/windows/package.sh, which defines VERSION, STAGE (the folder
-; to install), FILES (the lists of its files) and OUTFILE.
+; Installed over an earlier version, it first has that version's own
+; uninstaller remove exactly what it installed, so that no file the new
+; version no longer names is left behind.
+; Built by tools/windows/make-installer.sh (for package.sh), which defines
+; VERSION, STAGE (the folder to install), FILES (the lists of its files) and
+; OUTFILE.
 ; A 64-bit installer for a 64-bit program; it also runs under a Wine without 32-bit support.
 Target amd64-unicode
 
@@ -13,6 +17,8 @@ Target amd64-unicode
 Name "${NAME} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${NAME}"
+; An upgrade goes where the earlier version is (a 64-bit installer reads the 64-bit registry).
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 Icon "${STAGE}/io.github.zulpex.SensorMonitor.ico"
@@ -40,7 +46,23 @@ Function un.onInit
     SetRegView 64
 FunctionEnd
 
+; Runs the uninstaller of the version registered, in place (_?=) so that
+; the installer can wait for it, then removes that uninstaller and the
+; folder if nothing else is left in it. Its registration and Start-menu
+; entries go with it; this version writes its own.
+Function RemovePreviousVersion
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    StrCmp $0 "" done
+    IfFileExists "$0\uninstall.exe" 0 done
+    DetailPrint "Removing the version installed in $0"
+    ExecWait '"$0\uninstall.exe" /S _?=$0'
+    Delete "$0\uninstall.exe"
+    RMDir "$0"
+done:
+FunctionEnd
+
 Section "Install"
+    Call RemovePreviousVersion
     !include "${FILES}.install.nsh"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${NAME}.lnk" "$INSTDIR\sensor-monitor.exe" "" "${ICON}" 0 \

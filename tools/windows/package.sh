@@ -26,29 +26,11 @@ while IFS= read -r binary; do
             fi ;;
         esac
     done
-done < <(find "$stage" -name '*.exe' -o -name '*.dll')
+done < <(find "$stage" -name '*.exe' -o -name '*.com' -o -name '*.dll')
 [ $missing -eq 0 ] || exit 1
 
 (cd "$out" && zip -qr9 "$name.zip" "$name")
 
-# The installer installs and removes exactly the folder's files.
-files=$out/$name-files
-: >"$files.install.nsh"
-: >"$files.uninstall.nsh"
-while IFS= read -r dir; do
-    echo "SetOutPath \"\$INSTDIR${dir:+\\$dir}\"" >>"$files.install.nsh"
-    find "$stage/$dir" -maxdepth 1 -type f -printf '%P\n' | sort | while IFS= read -r file; do
-        windows=$(tr / '\\' <<<"${dir:+$dir/}$file")
-        echo "File \"$stage/${dir:+$dir/}$file\"" >>"$files.install.nsh"
-        echo "Delete \"\$INSTDIR\\$windows\"" >>"$files.uninstall.nsh"
-    done
-done < <(cd "$stage" && find . -type d -printf '%P\n' | sort)
-# Subfolders are removed after their files, deepest first.
-(cd "$stage" && find . -mindepth 1 -type d -printf '%P\n' | sort -r) |
-    while IFS= read -r dir; do echo "RMDir \"\$INSTDIR\\$(tr / '\\' <<<"$dir")\"" >>"$files.uninstall.nsh"; done
-echo 'SetOutPath "$INSTDIR"' >>"$files.install.nsh"
-
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" \
-    -DOUTFILE="$out/$name-setup.exe" "$here/../../packaging/windows/installer.nsi" >/dev/null
+"$here/make-installer.sh" "$stage" "$version" "$out/$name-setup.exe"
 echo "wrote $out/$name.zip ($(du -h "$out/$name.zip" | cut -f1))"
 echo "wrote $out/$name-setup.exe ($(du -h "$out/$name-setup.exe" | cut -f1))"
