@@ -10,6 +10,7 @@
 #include "test_files.h"
 #include "window/port_messages.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 namespace {
@@ -144,8 +145,9 @@ private slots:
         QCOMPARE(contentsOf(window.recordPath), window.recordedLines());
     }
 
-    // The device going away while the port is open (the far end closed)
-    // closes the port with the box, after what it sent before.
+    // The device going away while the port is open (the far end closed):
+    // Wine fails the pending read with ERROR_BROKEN_PIPE, and the port closes
+    // with the lost-device box, after what the device sent before.
     void com1WhoseDeviceGoesAwayClosesWithTheBox()
     {
         const Com1Device device;
@@ -157,13 +159,19 @@ private slots:
         QVERIFY(device.send(record(0)));
         QTRY_COMPARE_WITH_TIMEOUT(window.shownText(), record(0), 10000);
 
+        QSignalSpy failures(&window.comm, &MSComm::deviceFailed);
+
         QVERIFY(device.hangUp());
 
         QTRY_VERIFY_WITH_TIMEOUT(window.shownBox(), 10000);
         QMessageBox &box = *window.shownBox();
         QCOMPARE(box.text(), deviceLostText(1));
+        QCOMPARE(box.informativeText(), deviceLostDetail(device.slavePath()));
         QVERIFY(window.looksClosed());
         QCOMPARE(contentsOf(window.capturePath), record(0));
+        // Under Wine every read of the hung-up line fails again: one report, one box.
+        QVERIFY(!failures.wait(200));
+        QCOMPARE(failures.count(), 1);
         box.button(QMessageBox::Ok)->click();
     }
 
