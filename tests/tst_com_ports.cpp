@@ -147,7 +147,8 @@ private slots:
 
     // The device going away while the port is open (the far end closed):
     // Wine fails the pending read with ERROR_BROKEN_PIPE, and the port closes
-    // with the lost-device box, after what the device sent before.
+    // with the lost-device box, after what the device sent before. Last of
+    // the COM1 cases: the far end cannot come back.
     void com1WhoseDeviceGoesAwayClosesWithTheBox()
     {
         const Com1Device device;
