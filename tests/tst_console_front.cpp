@@ -126,6 +126,15 @@ private slots:
         QCOMPARE(monitor.err, err);
         QCOMPARE(monitor.status, status);
     }
+
+    void frontWithoutItsProgramSaysSoWithStatus1()
+    {
+        const Run lone = run(QStringLiteral(SENSOR_MONITOR_LONE_FRONT), {QStringLiteral("--version")});
+        QCOMPARE(lone.out, QByteArray());
+        QVERIFY2(lone.err.startsWith("sensor-monitor: cannot start ") && lone.err.contains("console_front_alone.exe: "),
+                 lone.err.constData());
+        QCOMPARE(lone.status, 1);
+    }
 };
 
 QTEST_MAIN(ConsoleFrontTest)
