@@ -70,8 +70,7 @@ void placeRows(ChartLayout &layout, const ChartShape &shape, const QFontMetricsF
     for (int r = 0; r <= shape.rows; ++r)
         layout.dividerX.push_back(layout.plot.left() + pitch * r);
     for (int r = 1; r <= shape.rows; ++r) {
-        const double x = layout.plot.left() + pitch * (r - 0.5);
-        layout.rowX.push_back(x);
+        const double x = layout.pointAt(r, layout.minimum).x();
         // Turned a quarter left, (x, y) on screen is (-y, x) in the label's frame.
         layout.rowLabelBoxes.push_back(QRectF(-bandTop - bandLength, x - metrics.height() / 2, bandLength, metrics.height()));
     }
@@ -96,6 +95,7 @@ ChartLayout ChartLayout::of(const ChartShape &shape, const QFontMetricsF &metric
     layout.minimum = shape.axis.minimum;
     layout.maximum = shape.axis.maximum;
     layout.markLength = space.markLength;
+    layout.rows = shape.rows;
 
     QStringList markTexts;
     for (const double value : shape.axis.marks)
@@ -119,7 +119,7 @@ ChartLayout ChartLayout::of(const ChartShape &shape, const QFontMetricsF &metric
 
 QPointF ChartLayout::pointAt(int row, double value) const
 {
-    const double pitch = plot.width() / double(std::max<std::size_t>(rowX.size(), 1));
+    const double pitch = plot.width() / std::max(rows, 1);
     const double x = plot.left() + pitch * (row - 0.5);
     const double y = plot.bottom() - (value - minimum) / (maximum - minimum) * plot.height();
     return {x, y};

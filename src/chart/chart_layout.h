@@ -46,7 +46,7 @@ struct ChartLayout {
     double maximum = 1;
     double markLength = 0;
     std::vector<Mark> marks;
-    std::vector<double> rowX;
+    int rows = 0;
     std::vector<double> dividerX;
     std::vector<QRectF> rowLabelBoxes;
     std::vector<LegendEntry> legend;
