@@ -32,7 +32,7 @@ QString snapshot(const ChartGrid &grid)
     return state;
 }
 
-// A chart as set-up leaves it after one tick, on screen and painted.
+// A chart as set-up leaves it after one tick, painted.
 struct TickedChart {
     GrapChart chart;
     TickedChart()
@@ -40,9 +40,8 @@ struct TickedChart {
         Init_Chart(chart.grid(), 3, 20);
         scrollAndAppend(chart.grid(), {7, 8, 9}, QStringLiteral("10:00:01")); // cursor on row 20, column 3
         chart.resize(kChartSize);
-        chart.show();
-        QTRY_VERIFY(chart.paintCount() > 0);
-        QCoreApplication::processEvents();
+        QImage picture(kChartSize, QImage::Format_ARGB32_Premultiplied);
+        chart.render(&picture);
     }
     static constexpr QSize kChartSize{897, 441};
 };
@@ -153,17 +152,17 @@ private slots:
         }
         QVERIFY(target);
         const QString before = snapshot(ticked.chart.grid());
-        const int paints = ticked.chart.paintCount();
+        QVERIFY(!ticked.chart.repaintPending());
 
         QCOMPARE(errorNumberOf([&] { QVERIFY(target->setProperty(property, value)); }), error);
 
         if (!error) {
             QCOMPARE(target->property(property), value);
+            QVERIFY(ticked.chart.repaintPending());
             return;
         }
         QCOMPARE(snapshot(ticked.chart.grid()), before);
-        QCoreApplication::processEvents(); // a repaint asked for by the refused write would run here
-        QCOMPARE(ticked.chart.paintCount(), paints);
+        QVERIFY(!ticked.chart.repaintPending());
     }
 
     void gridErrorEndsScrollWithMovesKept()
@@ -189,6 +188,8 @@ private slots:
     {
         TickedChart ticked;
         GrapChart &chart = ticked.chart;
+        chart.show(); // under Wine a widget's first showing takes two seconds: only here
+        QTRY_VERIFY(chart.paintCount() > 1);
         const int layouts = chart.layoutCount();
         const int paints = chart.paintCount();
         for (int k = 1; k <= 3; ++k) {

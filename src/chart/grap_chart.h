@@ -68,6 +68,8 @@ public:
     // and benchmarks of what a tick costs.
     int paintCount() const { return m_paintCount; }
     int layoutCount() const { return m_layoutCount; }
+    // Whether a change has asked for a paint that has not run yet.
+    bool repaintPending() const { return m_repaintAsked; }
 
     // Property accessors forwarding to the grid (int where the meta-object
     // system wants it; values outside 16 bits raise the overflow error).
